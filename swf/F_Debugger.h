@@ -1,0 +1,53 @@
+// The process-wide diagnostics collector. The framework never shows or throws
+// an error: it reports here and answers false; callers decide from the Booleans.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Root of everything that can report: SWF items and streams name their class.
+class tObject {
+ public:
+  virtual ~tObject() = default;
+  virtual const char* ClassName() const = 0;
+};
+
+// Report kinds
+enum : uint8_t {
+  mkNone = 0,
+  mkMessage = 1,
+  mkHint = 2,
+  mkWarning = 3,
+  mkError = 4,
+  mkFatalError = 5,
+  mkSystemError = 6,
+  mkInternalError = 7,
+};
+
+// KindText: the kind's text followed by one more space.
+std::string KindText(uint8_t Kind);
+
+struct tDebuggerEntry {
+  std::string Text;
+  std::string ClassName;  // empty when no item reported
+};
+
+class tDebugger {
+ public:
+  tDebugger();
+  void Report(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t Data,
+              const std::string& Message);
+  void ReportSystemError(const tObject* Item, int32_t Data, const std::string& Message);
+  bool Note(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t Data,
+            const std::string& Message);
+
+  const std::vector<tDebuggerEntry>& Entries() const { return FEntries; }
+  void ClearEntries() { FEntries.clear(); }  // tests only; the program never removes entries
+
+ private:
+  std::vector<tDebuggerEntry> FEntries;
+  int32_t FPrefix = 0;
+};
+
+extern tDebugger Debugger;

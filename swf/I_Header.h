@@ -1,0 +1,37 @@
+// The SWF file header. Reading it expands a compressed movie in place, so the
+// stream afterwards holds the uncompressed movie positioned at the frame count.
+#pragma once
+
+#include "F_Base.h"
+#include "I_Rect.h"
+
+class tHeaderItem : public tSWFItem {
+ public:
+  tHeaderItem(int32_t Context, uint8_t ItemStyle);
+  const char* ClassName() const override { return "tHeaderItem"; }
+  std::unique_ptr<tSWFObject> NewInstance(int32_t Context, uint8_t ItemStyle) const override;
+
+  bool GetCompressed() const { return FCompressed; }
+  void SetCompressed(bool Value);
+  uint8_t GetVersion() const { return FVersion; }
+  void SetVersion(uint8_t Value);
+  uint32_t GetFileLength() const { return FFileLength; }
+  tRectItem& GetFrame() { return *FFrame; }
+  const tRectItem& GetFrame() const { return *FFrame; }
+  float GetFrameRate() const { return FFrameRate; }
+  void SetFrameRate(float Value);
+
+  bool Read(tSWFStream& Stream) override;
+  bool Write(tSWFStream& Stream) override;
+  bool MakeCompleteSWF(tSWFStream& Stream);
+
+ protected:
+  void CopyInto(tSWFObject& Target) const override;
+
+ private:
+  bool FCompressed = true;
+  uint8_t FVersion = 6;
+  uint32_t FFileLength = 0;
+  std::unique_ptr<tRectItem> FFrame;
+  float FFrameRate = 12.0f;
+};
