@@ -92,3 +92,108 @@ void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
 // Picture list, workspace, extraction, export, rendering
 // (declared below by the extraction driver)
 // ---------------------------------------------------------------------------
+
+// One picture of the list: where its primary block starts in PictureData and
+// the code of the record it came from (6, 21, 35, 20 or 36).
+struct TPictureEntry {
+  uint32_t DataStart = 0;
+  int32_t TagCode = 0;
+};
+
+// The pictures of the open movie. Both offset arrays hold Count + 1 elements:
+// the last marks the current end of its store.
+class TPictureList {
+ public:
+  TPictureList();
+
+  int32_t Count = 0;
+  std::vector<TPictureEntry> PictureEntries;
+  std::vector<uint32_t> SideStarts;
+  std::unique_ptr<tSWFStream> PictureData;  // primary blocks, back to back
+  std::unique_ptr<tSWFStream> SideData;     // alpha blocks, back to back
+  std::unique_ptr<tSWFStream> JPEGTables;   // last JPEGTables body; null until one is seen
+
+  // Arrays back to one element at offset 0, Count 0 (the stores are left alone).
+  void ClearEntries();
+  // The append step: Count bytes of Primary from its position, and the whole
+  // of Side (if any) from its start.
+  void Append(int32_t TagCode, tSWFStream& Primary, uint32_t Count, tSWFStream* Side);
+
+  // Read-only access to picture N's blocks (empty for N outside 0..Count-1).
+  struct TBlock {
+    const uint8_t* Data = nullptr;
+    uint32_t Size = 0;
+  };
+  TBlock Primary(int32_t N) const;
+  TBlock Side(int32_t N) const;
+  int32_t TagCode(int32_t N) const;  // 0 for N outside 0..Count-1
+};
+
+// Progress and results of the long operations, so the core runs without any
+// window: the program binds it to the splash and the status bar, the
+// command-line tool to its terminal, tests to a recorder.
+class TExtractObserver {
+ public:
+  virtual ~TExtractObserver() = default;
+  virtual void WalkStarted(const std::string& /*MoviePath*/) {}  // splash up, path shown
+  virtual void WalkProgress(int /*Percent*/) {}                  // after every record
+  virtual void WalkEnded(int32_t /*Count*/) {}                   // picture count known
+  virtual void SaveProgress(int32_t /*Done*/, int32_t /*Total*/) {}
+  virtual void PictureFailed(int32_t /*Number*/, const std::string& /*Message*/) {}
+};
+
+// The workspace of one run of the program: the picture list and the
+// variables shared by extraction, thumbnails, grid, preview and export.
+class TWorkspace {
+ public:
+  explicit TWorkspace(const std::string& WorkDir);  // ends in "/"
+
+  std::string WorkDir;
+  std::string OutputDir;
+  std::vector<QImage> Thumbnails;
+  std::string FormatLabel;
+  int32_t SelectedPicture = 0;
+  int32_t CurrentRow = 0;
+  int32_t ColumnsPerRow = 0;
+  int32_t CellSize = 170;
+  bool ChangeToggle = true;
+  TPictureList Pictures;
+  TLosslessConverter Converter;  // holds ConverterAlpha and PaletteTable
+};
+
+// The settings the core reads (copies of the in-memory settings).
+struct TPictureSettings {
+  std::string Prefix = "Image";
+  int32_t BGSquareSize = 10;
+  int32_t BGColor = 13421772;  // red in the low byte
+  int32_t PicSize = 150;
+};
+
+// The non-window steps of a workspace reset; creates the working folder.
+void ResetWorkspace(TWorkspace& Workspace, int32_t PicSize);
+// Releases the previous movie's stores and thumbnails.
+void DropPictureStores(TWorkspace& Workspace);
+// The walk of an open, given the chosen movie: creates the per-movie output
+// folders under ImageDir, loads and walks the movie, fills the picture list.
+void OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
+                    const std::string& ImageDir, TExtractObserver* Observer);
+// Writes picture Number into Folder (the per-movie folder gets JPEG/, BMP/,
+// PNG/ subfolders). Throws EPictureError when a PNG cannot be composed.
+void ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
+                   const std::string& Prefix);
+// Save: folders, then the export of SelectedPicture into OutputDir. Throws EPictureError.
+void SavePicture(TWorkspace& Workspace, const std::string& Prefix);
+// Save all: folders, then every picture; a failing picture is reported to the
+// observer and the rest are still saved. Answers the number of failures.
+int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
+                        TExtractObserver* Observer);
+
+// Draws Source scaled into a box, over the checkerboard where AlphaFile exists.
+// Throws EPictureError for an empty source.
+void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
+                   int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
+                   const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+
+// The thumbnail of picture Number, built through the working folder as the
+// thumbnail builder does. Throws EPictureError when the picture cannot be decoded.
+QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings);
