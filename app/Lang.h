@@ -1,0 +1,126 @@
+// Interface texts, kept in Lang.ini beside the executable: one section per
+// text key, one key per language code ("ENG", "FRA", or any code Config.ini
+// holds), the value being the text. The file is UTF-8; the INI reader is
+// byte based, so the bytes pass through and are decoded here.
+//
+// Three kinds of text key: a window's title is stored under the window's
+// objectName, a component's caption under the component's objectName, and
+// messages under "mes..." keys. Every lookup has an empty default: a missing
+// file, section or language key gives an empty text.
+#pragma once
+
+#include <QAction>
+#include <QPushButton>
+#include <QString>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+// Message keys.
+constexpr const char* mesFileNotLoaded = "mesFileNotLoaded";
+constexpr const char* mesTotal = "mesTotal";
+constexpr const char* mesImages = "mesImages";
+constexpr const char* mesExtractingPictures = "mesExtractingPictures";
+constexpr const char* mesDrawing = "mesDrawing";
+constexpr const char* mesReady = "mesReady";
+constexpr const char* mesSave = "mesSave";
+constexpr const char* mesAllTheImagesWereSaved = "mesAllTheImagesWereSaved";
+
+// Window and component names: each is the objectName of its object and the
+// Lang.ini section of its text.
+namespace LangName {
+// Windows.
+constexpr const char* MainForm = "MainForm";
+constexpr const char* OptionsForm = "OptionsForm";
+constexpr const char* FHelpError = "FHelpError";
+constexpr const char* FAbout = "FAbout";
+
+// Main window: menus and their items.
+constexpr const char* submenuFile = "submenuFile";
+constexpr const char* menuOpen = "menuOpen";
+constexpr const char* menuSave = "menuSave";
+constexpr const char* menuSaveAll = "menuSaveAll";
+constexpr const char* menuExit = "menuExit";
+constexpr const char* submenuView = "submenuView";
+constexpr const char* menuEnglish = "menuEnglish";
+constexpr const char* menuFrench = "menuFrench";
+constexpr const char* menuOptions = "menuOptions";
+constexpr const char* submenuHelp = "submenuHelp";
+constexpr const char* menuHelp = "menuHelp";
+constexpr const char* menuAbout = "menuAbout";
+// Main window: toolbar items.
+constexpr const char* buttonOpen = "buttonOpen";
+constexpr const char* buttonSave = "buttonSave";
+constexpr const char* buttonSaveAll = "buttonSaveAll";
+constexpr const char* buttonHelp = "buttonHelp";
+// Main window: picture information captions.
+constexpr const char* labelPicNum = "labelPicNum";
+constexpr const char* labelType = "labelType";
+constexpr const char* labelDimensions = "labelDimensions";
+constexpr const char* labelColorMode = "labelColorMode";
+
+// Options dialog.
+constexpr const char* buttonOk = "buttonOk";
+constexpr const char* buttonCancel = "buttonCancel";
+constexpr const char* buttonColor = "buttonColor";
+constexpr const char* labelDestDir = "labelDestDir";
+constexpr const char* labelPrefix = "labelPrefix";
+constexpr const char* labelBGSquareSize = "labelBGSquareSize";
+constexpr const char* labelColor = "labelColor";
+constexpr const char* labelPicSize = "labelPicSize";
+constexpr const char* labelChanges = "labelChanges";
+
+// Help-error box.
+constexpr const char* labelHelp = "labelHelp";
+constexpr const char* labelAdobeLink = "labelAdobeLink";
+}  // namespace LangName
+
+// Text of section Key, language key Language, from ProgramDir + "Lang.ini"
+// (the name found without regard to case). ProgramDir ends in "/".
+QString LangText(const std::string& ProgramDir, const std::string& Key,
+                 const std::string& Language);
+
+// A push button with an extra frame. ApplyLanguage leaves this kind alone,
+// so it keeps the caption it was given (the help-error box's "Ok").
+class TFrameButton : public QPushButton {
+  Q_OBJECT
+ public:
+  explicit TFrameButton(const QString& Text, QWidget* Parent = nullptr);
+};
+
+// A command shared by several items (Open, Save, ...). ApplyLanguage leaves
+// this kind alone: the items that show the command (menu item, toolbar
+// button) carry their own names and texts.
+class TCommandAction : public QAction {
+  Q_OBJECT
+ public:
+  explicit TCommandAction(QObject* Parent = nullptr);
+};
+
+// Puts the captions and the title of Window into Language, reading Lang.ini
+// once. Every object the window owns, at any depth, is looked up by its
+// objectName; the kinds translated are:
+//   QLabel (plain and link labels)  -> text
+//   QPushButton, not TFrameButton    -> text
+//   QAction, not TCommandAction      -> text (menu and toolbar items)
+//   QMenu                            -> title (submenus)
+// Everything else (edit and spin fields, combo boxes, tool buttons, bars,
+// docks, images, the grid, ...) is left alone, and so are the toolkit's
+// own objects (no objectName, or one starting with "qt_"). A name without a
+// section gives an empty text. The window's title comes from the section of
+// its own objectName. A status bar the window holds is repainted.
+//
+// Toolbar and menu items are therefore QActions named after the item
+// (buttonOpen, menuOpen); when both run one command, connect both actions to
+// the handler (or to a TCommandAction).
+void ApplyLanguage(QWidget* Window, const std::string& ProgramDir, const std::string& Language);
+
+// Every section of Lang.ini the program reads and expects to find: window
+// names, component names and message keys.
+std::vector<std::string> LangKeys();
+
+// Sections ApplyLanguage reads that are meant to be absent, so that their
+// labels are blanked: the picture information values "Label1".."Label4" and
+// the status bar labels "Label5", "Label6".
+std::vector<std::string> LangBlankedKeys();

@@ -1,0 +1,82 @@
+// Settings of the program, kept in Config.ini beside the executable.
+//
+// The file is read at start, when the options dialog opens, at every open of
+// a movie and at the grid's first layout; it is written at start (only when
+// no image folder is configured yet), when the options dialog is confirmed
+// and when the main window closes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TSettings {
+ public:
+  // ProgramDir: the executable's folder, ending in "/".
+  explicit TSettings(std::string ProgramDir);
+
+  static constexpr const char* secConfig = "Config";
+  static constexpr const char* secSize = "Size";
+
+  static constexpr const char* DefaultPrefix = "Image";
+  static constexpr int32_t DefaultBGSquareSize = 10;
+  static constexpr int32_t DefaultBGColor = 13421772;  // 0xCCCCCC, light grey
+  static constexpr int32_t DefaultPicSize = 150;
+  static constexpr const char* DefaultLanguage = "ENG";
+  // Default image folder on a per-movie open and in the options dialog.
+  static constexpr const char* DefaultRootDir = "/";
+
+  // Largest thumbnail side accepted from a hand-edited file; beyond it the
+  // default is used (thumbnails are PicSize x PicSize bitmaps, and CellSize
+  // = PicSize + 20 must not overflow).
+  static constexpr int32_t MaxPicSize = 4096;
+
+  std::string ProgramDir;
+  std::string OutputDir;
+  std::string Prefix = DefaultPrefix;
+  int32_t BGSquareSize = DefaultBGSquareSize;
+  int32_t BGColor = DefaultBGColor;  // red in the low byte
+  int32_t PicSize = DefaultPicSize;
+  std::string Language = DefaultLanguage;
+  int32_t CellSize = DefaultPicSize + 20;
+
+  // ProgramDir + "Config.ini", spelled as found on disk.
+  std::string ConfigFile() const;
+
+  struct TWindowBounds {
+    int32_t Top, Left, Width, Height;
+  };
+
+  // The load when the main window is created. Answers false when writing
+  // the default image folder back failed: then OutputDir holds that folder,
+  // every other setting keeps its default, and Bounds are left untouched
+  // (the window keeps its designed bounds).
+  // Square and thumbnail sizes a hand edit put out of reach (below 1, or a
+  // thumbnail larger than MaxPicSize) are replaced by their defaults.
+  bool StartupLoad(TWindowBounds& Bounds);
+
+  // "ImageDir" as it stands in the file (per-movie open: Default "/").
+  std::string ReadImageDir(const std::string& Default) const;
+  // "PicSize" for the grid's first layout, corrected like at start.
+  int32_t ReadPicSize() const;
+
+  struct TOptionValues {
+    std::string ImageDir, Prefix;
+    int32_t BGSquareSize, BGColor, PicSize;
+  };
+  // What the options dialog shows, as the file holds it (the dialog clamps
+  // the sizes to its own ranges). ImageDir defaults to "/".
+  TOptionValues ReadOptions() const;
+  // OK in the options dialog: the in-memory values change first (sizes
+  // corrected like at start), OutputDir := ImageDir as typed; then
+  // ImageDir, Prefix, BGSquareSize, BGColor, PicSize are written in that
+  // order. A refused write skips the rest silently.
+  void SaveOptions(const TOptionValues& Values);
+  // Main window closes: "Size" Top, Left, Width, Height, then "Config"
+  // Language. A refused write skips the rest silently.
+  void CloseSave(const TWindowBounds& Bounds);
+
+  // Sizes a drawing can rely on: values below 1 (and thumbnails above
+  // MaxPicSize) give the default.
+  static int32_t ValidBGSquareSize(int32_t Value);
+  static int32_t ValidPicSize(int32_t Value);
+};
