@@ -11,7 +11,7 @@
 
 class tSWFStream : public tObject {
  public:
-  tSWFStream();  // Create: empty, owning
+  tSWFStream();            // Create: empty, owning
   ~tSWFStream() override;  // Destroy: frees an owned buffer, leaves a view's memory alone
   tSWFStream(const tSWFStream&) = delete;
   tSWFStream& operator=(const tSWFStream&) = delete;
@@ -85,6 +85,8 @@ class tSWFStream : public tObject {
   bool Reserve(uint32_t NewCapacity);  // owning streams only; false when memory is refused
   void ReleaseStorage();
   void AdvanceBits(uint32_t Bits);
+  void AddShortfall(uint64_t Missing);  // saturates at INT32_MIN
+  bool Shift(int64_t Delta);            // ShiftTail/DeleteBytes without the int32 limit
 
   uint8_t* FBuffer = nullptr;
   uint32_t FSize = 0;
