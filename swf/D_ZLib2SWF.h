@@ -8,3 +8,7 @@
 
 bool CompressInPlace(tSWFStream& Stream, int32_t Count);
 bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize);
+
+// Whether the region of Count bytes at Position starts a zlib stream that
+// inflates to at least one byte without a data error (a cut end is fine).
+bool LooksLikeZlib(const tSWFStream& Stream, int32_t Count);

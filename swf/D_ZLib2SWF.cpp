@@ -1,0 +1,147 @@
+#include "swf/D_ZLib2SWF.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Deflate cannot expand data by more than about 1032:1, and no picture or
+// movie this program handles comes near 1 GiB. An expected size beyond either
+// limit is a hostile or broken declaration: it is refused before anything is
+// allocated, like memory that cannot be obtained.
+constexpr uint64_t InflateRatio = 1032;
+constexpr uint64_t InflateSlack = 1024;
+constexpr uint64_t InflateCeiling = uint64_t(1) << 30;
+
+// The region of Count bytes at Position, cut to what follows Position.
+// False for a negative count.
+bool Region(const tSWFStream& Stream, int32_t Count, uint32_t& Length) {
+  if (Count < 0) return false;
+  Length = std::min<uint32_t>(uint32_t(Count), Stream.Size() - Stream.Position());
+  return true;
+}
+
+// Replaces the Count bytes at Position by Length new bytes and returns to the
+// region's start.
+bool ReplaceRegion(tSWFStream& Stream, uint32_t Count, const uint8_t* Bytes, uint32_t Length) {
+  uint32_t Start = Stream.Position();
+  int64_t Delta = int64_t(Length) - int64_t(Count);
+  if (Delta > INT32_MAX) return false;
+  bool Shifted =
+      Delta >= 0 ? Stream.ShiftTail(int32_t(Delta)) : Stream.DeleteBytes(uint32_t(-Delta));
+  if (!Shifted) return false;
+  bool Written = Stream.WriteBytes(Bytes, Length);
+  Stream.SetPosition(Start);
+  return Written;
+}
+
+}  // namespace
+
+bool CompressInPlace(tSWFStream& Stream, int32_t Count) {
+  uint32_t Length = 0;
+  if (!Region(Stream, Count, Length)) return false;
+  if (Length == 0) return true;
+
+  z_stream Zip{};
+  if (deflateInit(&Zip, Z_BEST_COMPRESSION) != Z_OK) return false;
+  uint64_t Capacity = (uint64_t(Length) + Length / 10 + 12 + 255) / 256 * 256;
+  auto* Output = static_cast<uint8_t*>(std::malloc(size_t(Capacity)));
+  bool Ok = Output != nullptr;
+  Zip.next_in = const_cast<Bytef*>(Stream.Buffer() + Stream.Position());
+  Zip.avail_in = Length;
+  while (Ok) {
+    Zip.next_out = Output + Zip.total_out;
+    Zip.avail_out = uInt(Capacity - Zip.total_out);
+    int Result = deflate(&Zip, Z_FINISH);
+    if (Result == Z_STREAM_END) break;
+    if (Result != Z_OK && Result != Z_BUF_ERROR) {
+      Ok = false;
+      break;
+    }
+    // Output full without finishing: grow (geometrically, in 256-byte steps).
+    uint64_t Grown = (Capacity + Capacity / 2 + 255) / 256 * 256;
+    if (Grown > UINT32_MAX) {
+      Ok = false;
+      break;
+    }
+    auto* Bigger = static_cast<uint8_t*>(std::realloc(Output, size_t(Grown)));
+    if (!Bigger) {
+      Ok = false;
+      break;
+    }
+    Output = Bigger;
+    Capacity = Grown;
+  }
+  uint32_t Produced = uint32_t(Zip.total_out);
+  deflateEnd(&Zip);
+  if (Ok) Ok = ReplaceRegion(Stream, Length, Output, Produced);
+  std::free(Output);
+  return Ok;
+}
+
+bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize) {
+  uint32_t Length = 0;
+  if (!Region(Stream, Count, Length)) {
+    errno = EINVAL;
+    return false;
+  }
+  if (Length == 0) return true;
+  if (ExpectedSize > InflateCeiling || ExpectedSize > Length * InflateRatio + InflateSlack) {
+    errno = ENOMEM;
+    return false;
+  }
+
+  // Inflate straight into a result of exactly the expected size; what zlib
+  // cannot fill (an error, a cut stream, data that is not zlib) stays zero.
+  uint8_t Spare = 0;
+  uint8_t* Result = &Spare;
+  if (ExpectedSize > 0) {
+    Result = static_cast<uint8_t*>(std::malloc(ExpectedSize));
+    if (!Result) return false;
+  }
+  z_stream Zip{};
+  if (inflateInit(&Zip) != Z_OK) {
+    if (Result != &Spare) std::free(Result);
+    errno = ENOMEM;
+    return false;
+  }
+  Zip.next_in = const_cast<Bytef*>(Stream.Buffer() + Stream.Position());
+  Zip.avail_in = Length;
+  Zip.next_out = Result;
+  Zip.avail_out = ExpectedSize;
+  inflate(&Zip, Z_FINISH);  // errors are tolerated: what was inflated stays
+  uint32_t Produced = uint32_t(Zip.total_out);
+  inflateEnd(&Zip);
+  if (Produced < ExpectedSize) std::memset(Result + Produced, 0, ExpectedSize - Produced);
+
+  bool Ok = ReplaceRegion(Stream, Length, Result, ExpectedSize);
+  if (Result != &Spare) std::free(Result);
+  return Ok;
+}
+
+bool LooksLikeZlib(const tSWFStream& Stream, int32_t Count) {
+  uint32_t Length = 0;
+  if (!Region(Stream, Count, Length) || Length < 2) return false;
+  z_stream Zip{};
+  if (inflateInit(&Zip) != Z_OK) return false;
+  Zip.next_in = const_cast<Bytef*>(Stream.Buffer() + Stream.Position());
+  Zip.avail_in = Length;
+  // A sample of the output is enough: random bytes rarely survive that far.
+  uint8_t Sample[16384];
+  bool Sound = true;
+  while (Sound && Zip.total_out < 4 * sizeof Sample) {
+    Zip.next_out = Sample;
+    Zip.avail_out = sizeof Sample;
+    int Result = inflate(&Zip, Z_NO_FLUSH);
+    if (Result == Z_STREAM_END || Result == Z_BUF_ERROR) break;  // ended, or cut short
+    if (Result != Z_OK) Sound = false;
+  }
+  Sound = Sound && Zip.total_out > 0;
+  inflateEnd(&Zip);
+  return Sound;
+}

@@ -1,0 +1,146 @@
+#include "swf/I_Header.h"
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+#include "swf/D_ZLib2SWF.h"
+#include "swf/F_ErrorCodes.h"
+
+namespace {
+
+constexpr uint8_t SignaturePlain = 'F';
+constexpr uint8_t SignatureCompressed = 'C';
+constexpr uint16_t SignatureWS = 0x5357;  // "W", "S" read little-endian
+constexpr uint32_t HeaderFixedSize = 8;
+
+// Inflates everything after the fixed header part so that the movie holds
+// FileLength bytes. A declared length below the fixed part cannot be right.
+bool InflateBody(tSWFStream& Stream, uint32_t FileLength) {
+  if (FileLength < HeaderFixedSize) {
+    errno = EINVAL;
+    return false;
+  }
+  return DecompressInPlace(Stream, Stream.Remaining(), FileLength - HeaderFixedSize);
+}
+
+}  // namespace
+
+tHeaderItem::tHeaderItem(int32_t Context, uint8_t ItemStyle)
+    : tSWFItem(Context, ItemStyle), FFrame(std::make_unique<tRectItem>(GetContext(), 255)) {}
+
+std::unique_ptr<tSWFObject> tHeaderItem::NewInstance(int32_t Context, uint8_t ItemStyle) const {
+  return std::make_unique<tHeaderItem>(Context, ItemStyle);
+}
+
+void tHeaderItem::SetCompressed(bool Value) {
+  if (Value != FCompressed) FCompressed = Value;
+}
+
+void tHeaderItem::SetVersion(uint8_t Value) {
+  if (Value == FVersion) return;
+  if (FCompressed && Value < 6) Debugger.Report(this, errInvalidVersion, mkWarning, Value, "");
+  FVersion = Value;
+}
+
+void tHeaderItem::SetFrameRate(float Value) {
+  if (Value != FFrameRate) FFrameRate = Value;
+}
+
+bool tHeaderItem::Read(tSWFStream& Stream) {
+  bool Ok = Stream.IsOk();
+
+  uint32_t Start = Stream.Position();
+  uint8_t Signature = Stream.GetUI8();
+  if (Signature == SignatureCompressed) {
+    SetCompressed(true);
+  } else if (Signature == SignaturePlain) {
+    SetCompressed(false);
+  } else {
+    Ok = false;
+    Stream.SetPosition(Start);
+    Signature = Stream.GetUI8();
+    Debugger.Report(this, errInvalidCompressionFlag, mkError, 0, "#" + std::to_string(Signature));
+  }
+  if (!Ok) return false;
+
+  Start = Stream.Position();
+  if (Stream.GetUI16() != SignatureWS) {
+    Stream.SetPosition(Start);
+    uint8_t First = Stream.GetUI8();
+    uint8_t Second = Stream.GetUI8();
+    Debugger.Report(this, errInvalidFileHeader, mkError, 0,
+                    "#" + std::to_string(First) + "#" + std::to_string(Second));
+    return false;
+  }
+
+  SetVersion(Stream.GetUI8());
+  FFileLength = Stream.GetUI32();
+
+  if (FCompressed) {
+    if (!InflateBody(Stream, FFileLength)) {
+      int SystemCode = errno;
+      SetCompressed(false);
+      Debugger.Report(this, errCantDecompress, mkWarning, SystemCode, "");
+      errno = SystemCode;
+      Debugger.ReportSystemError(this, 0, "");
+    }
+  } else if (Stream.Size() < FFileLength) {
+    // A plain movie shorter than it declares may be a compressed body under
+    // the wrong signature. Only a body that really inflates is taken as one:
+    // inflation would otherwise replace a merely cut movie by zero bytes.
+    if (LooksLikeZlib(Stream, Stream.Remaining()) && InflateBody(Stream, FFileLength)) {
+      SetCompressed(true);
+      Debugger.Report(this, errCompressedFlagNotSet, mkWarning, 0, "");
+    }
+  }
+
+  if (FFileLength != Stream.Size()) {
+    Debugger.Report(this, errFileSizeMissing, mkWarning, int32_t(FFileLength), "");
+  }
+
+  FFrame->Read(Stream);
+  SetFrameRate(Stream.GetFixed8());
+
+  int32_t Rest = Stream.Remaining();
+  Ok = Rest > 0;
+  if (!Ok) Debugger.Report(this, errFileCorrupted, mkError, Rest, "");
+  return Ok;
+}
+
+bool tHeaderItem::Write(tSWFStream& Stream) {
+  uint32_t Signature =
+      (uint32_t(FVersion) << 24) | (uint32_t('S') << 16) | (uint32_t('W') << 8) | SignaturePlain;
+  return Stream.WriteUI32(Signature) && Stream.WriteUI32(0) && FFrame->Write(Stream) &&
+         Stream.WriteFixed8(FFrameRate);
+}
+
+bool tHeaderItem::MakeCompleteSWF(tSWFStream& Stream) {
+  Stream.SetPosition(4);
+  Stream.SetBitsLeft(8);
+  Stream.WriteUI32(Stream.Size());
+  if (FCompressed) {
+    int64_t Body = int64_t(Stream.Size()) - HeaderFixedSize;
+    bool Packed = Stream.Position() == HeaderFixedSize && Body <= INT32_MAX &&
+                  CompressInPlace(Stream, int32_t(Body));
+    if (Packed) {
+      Stream.SetPosition(0);
+      Stream.WriteUI8(SignatureCompressed);
+    } else {
+      Debugger.Report(this, errZlibNotApplied, mkWarning, 0, "");
+    }
+  }
+  Stream.SetPosition(0);
+  Stream.SetBitsLeft(8);
+  return Stream.IsOk();
+}
+
+void tHeaderItem::CopyInto(tSWFObject& Target) const {
+  tSWFItem::CopyInto(Target);
+  auto& Copy = static_cast<tHeaderItem&>(Target);
+  Copy.SetCompressed(FCompressed);
+  Copy.SetVersion(FVersion);
+  Copy.FFileLength = FFileLength;
+  CloneItemInto(*FFrame, Copy.GetContext(), Copy.GetItemStyle(), Copy.FFrame);
+  Copy.SetFrameRate(FFrameRate);
+}
