@@ -140,6 +140,8 @@ class TExtractObserver {
   virtual void WalkEnded(int32_t /*Count*/) {}                   // picture count known
   virtual void SaveProgress(int32_t /*Done*/, int32_t /*Total*/) {}
   virtual void PictureFailed(int32_t /*Number*/, const std::string& /*Message*/) {}
+  // A JPEG or BMP file that could not be created; the export goes on without it.
+  virtual void FileNotWritten(int32_t /*Number*/, const std::string& /*FileName*/) {}
 };
 
 // The workspace of one run of the program: the picture list and the
@@ -173,14 +175,27 @@ struct TPictureSettings {
 void ResetWorkspace(TWorkspace& Workspace, int32_t PicSize);
 // Releases the previous movie's stores and thumbnails.
 void DropPictureStores(TWorkspace& Workspace);
+// How far an open got. The program shows no error of its own for any of
+// these; the command-line tool explains them.
+struct TWalkResult {
+  bool Loaded = false;      // the movie file was read
+  bool HeaderRead = false;  // its header was accepted
+  bool Complete = false;    // the walk ended at the end of the movie, not at a damaged record
+};
 // The walk of an open, given the chosen movie: creates the per-movie output
-// folders under ImageDir, loads and walks the movie, fills the picture list.
-void OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
-                    const std::string& ImageDir, TExtractObserver* Observer);
+// folders under ImageDir, loads and walks the movie, fills the picture list
+// (which it empties first).
+TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
+                           const std::string& ImageDir, TExtractObserver* Observer);
+// A DefineBits picture as one JPEG: the movie's JPEGTables without their last
+// 2 bytes, then the picture's block. Without tables to join (no JPEGTables
+// record, or one of 2 bytes or fewer) a start-of-image marker opens the block
+// instead. Target's content is replaced; it ends positioned at its end.
+void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Target);
 // Writes picture Number into Folder (the per-movie folder gets JPEG/, BMP/,
 // PNG/ subfolders). Throws EPictureError when a PNG cannot be composed.
 void ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
-                   const std::string& Prefix);
+                   const std::string& Prefix, TExtractObserver* Observer = nullptr);
 // Save: folders, then the export of SelectedPicture into OutputDir. Throws EPictureError.
 void SavePicture(TWorkspace& Workspace, const std::string& Prefix);
 // Save all: folders, then every picture; a failing picture is reported to the
