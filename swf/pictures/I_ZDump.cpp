@@ -1,0 +1,73 @@
+#include "swf/pictures/I_ZDump.h"
+
+#include "swf/D_ZLib2SWF.h"
+#include "swf/F_ErrorCodes.h"
+
+tZDumpItem::tZDumpItem(int32_t Context, uint8_t ItemStyle) : tDumpItem(Context, ItemStyle) {}
+
+std::unique_ptr<tSWFObject> tZDumpItem::NewInstance(int32_t Context, uint8_t ItemStyle) const {
+  return std::make_unique<tZDumpItem>(Context, ItemStyle);
+}
+
+tSWFStream& tZDumpItem::GetData() {
+  SetDeflated(false);
+  return DataField();
+}
+
+void tZDumpItem::SetData(tSWFStream* Stream) {
+  tDumpItem::SetData(Stream);
+  FDeflated = false;
+  FOutEstimate = -1;
+}
+
+void tZDumpItem::SetDeflated(bool Value) {
+  if (Value == FDeflated) return;
+  tSWFStream& Data = DataField();
+  Data.SetPosition(0);
+  FDeflated = Value;
+  if (Value) {
+    CompressInPlace(Data, int32_t(Data.Size()));
+    return;
+  }
+  if (FOutEstimate == -1) {
+    Debugger.Report(this, errOutEstimateNotSet, mkError, 0, "");
+    FDeflated = true;
+    return;
+  }
+  if (Data.Size() == 0) return;
+  if (!Data.OwnsBuffer()) {
+    // Inflating changes the size, which a view of someone else's memory cannot.
+    auto Own = std::make_unique<tSWFStream>();
+    Own->WriteBytes(Data.Buffer(), Data.Size());
+    Own->SetPosition(0);
+    ReplaceDataField(std::move(Own));
+  }
+  if (!DecompressInPlace(DataField(), int32_t(DataField().Size()), uint32_t(FOutEstimate))) {
+    // The bridge refuses an estimate the data cannot justify (or memory ran
+    // out). Compressed bytes must not pass for pixels: the block ends empty.
+    Debugger.Report(this, errCantAllocate, mkError, FOutEstimate, "");
+    DataField().Reset();
+  }
+}
+
+bool tZDumpItem::Read(tSWFStream& Stream) {
+  bool Result = tDumpItem::Read(Stream);
+  if (Result) {
+    FDeflated = true;
+    if (FInflateOnRead && FOutEstimate != -1) SetDeflated(false);
+  }
+  return Result;
+}
+
+bool tZDumpItem::Write(tSWFStream& Stream) {
+  SetDeflated(true);
+  return tDumpItem::Write(Stream);
+}
+
+void tZDumpItem::CopyInto(tSWFObject& Target) const {
+  tDumpItem::CopyInto(Target);
+  auto& Copy = static_cast<tZDumpItem&>(Target);
+  Copy.FDeflated = FDeflated;
+  Copy.FOutEstimate = FOutEstimate;
+  Copy.FInflateOnRead = FInflateOnRead;
+}
