@@ -1,0 +1,246 @@
+// Lossless pixels to BMP: the inflated pixel data of DefineBitsLossless and
+// DefineBitsLossless2 records become bottom-up Windows BMP files, and for the
+// latter a separate alpha plane, one byte per pixel, bottom row first.
+//
+// The converters exchange files through the working folder. A "test" or
+// "header" shorter than the picture's layout, or a width or height of 0,
+// yields no picture at all: the target stays as it was (empty for the driver)
+// and the alpha plane empty, rather than a picture the data cannot justify.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "extract/Scripts.h"
+
+namespace {
+
+constexpr uint32_t HeaderSize = 54;  // file header + 40-byte information header
+constexpr uint32_t PaletteSize = 256 * 4;
+constexpr uint32_t ColorMappedPixelOffset = HeaderSize + PaletteSize;
+
+uint32_t RoundUp4(uint32_t Value) {
+  return (Value + 3) & ~3u;
+}
+
+void PutUI16(uint8_t* At, uint16_t Value) {
+  At[0] = uint8_t(Value);
+  At[1] = uint8_t(Value >> 8);
+}
+
+void PutUI32(uint8_t* At, uint32_t Value) {
+  for (int i = 0; i < 4; ++i) At[i] = uint8_t(Value >> (8 * i));
+}
+
+// A whole working-folder file; empty when it is missing or unreadable.
+std::vector<uint8_t> LoadFile(const std::string& FileName) {
+  tSWFStream Stream;
+  std::vector<uint8_t> Bytes;
+  if (Stream.LoadFromFile(FileName) && Stream.Size() > 0)
+    Bytes.assign(Stream.Buffer(), Stream.Buffer() + Stream.Size());
+  return Bytes;
+}
+
+bool SaveFile(const std::string& FileName, const std::vector<uint8_t>& Bytes) {
+  tSWFStream Stream;
+  if (!Bytes.empty() && !Stream.WriteBytes(Bytes.data(), uint32_t(Bytes.size()))) return false;
+  return Stream.SaveToFile(FileName);
+}
+
+bool Append(tSWFStream& Target, const std::vector<uint8_t>& Bytes) {
+  return Bytes.empty() || Target.WriteBytes(Bytes.data(), uint32_t(Bytes.size()));
+}
+
+// A BMP must fit a stream; the layouts here are bounded by "test" anyway.
+bool Fits(uint64_t Size) {
+  return Size <= UINT32_MAX;
+}
+
+}  // namespace
+
+TLosslessConverter::TLosslessConverter(std::string WorkDir)
+    : FWorkDir(std::move(WorkDir)), FConverterAlpha(std::make_unique<tSWFStream>()) {
+  ResetPaletteAlpha();
+}
+
+void TLosslessConverter::ResetPaletteAlpha() {
+  for (auto& Entry : PaletteTable) Entry[3] = 255;
+}
+
+void TLosslessConverter::WriteBMPHeader(uint16_t Width, uint16_t Height, uint8_t Format) {
+  bool Known = Format == 3 || Format == 4 || Format == 5;
+  tSWFStream Header;
+  Header.WriteUI8('B');
+  Header.WriteUI8('M');
+  Header.WriteUI32(0);  // file size
+  Header.WriteUI32(0);  // reserved
+  if (Known) Header.WriteUI32(Format == 3 ? ColorMappedPixelOffset : HeaderSize);
+  Header.WriteUI32(40);
+  Header.WriteUI32(Width);
+  Header.WriteUI32(Height);  // positive: rows bottom-up
+  Header.WriteUI16(1);       // planes
+  if (Known) Header.WriteUI16(Format == 3 ? 8 : Format == 4 ? 16 : 24);
+  for (int Field = 0; Field < 6; ++Field) Header.WriteUI32(0);
+  Header.SaveToFile(FWorkDir + "header");
+}
+
+void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8_t LastIndex,
+                                          tSWFStream& Target, bool WithAlpha) {
+  if (WithAlpha) DropConverterAlpha();
+  const uint32_t RowBytes = RoundUp4(Width);
+  const uint32_t EntrySize = WithAlpha ? 4 : 3;
+  const uint32_t Entries = uint32_t(LastIndex) + 1;
+  const uint64_t Rows = uint64_t(Height) * RowBytes;
+  std::vector<uint8_t> Source = LoadFile(FWorkDir + "test");
+  std::vector<uint8_t> Header = LoadFile(FWorkDir + "header");
+  if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
+  if (Source.size() < Entries * EntrySize + Rows) return;  // colour table or rows cut
+  if (!Fits(ColorMappedPixelOffset + Rows)) return;
+
+  std::vector<uint8_t> Bmp(ColorMappedPixelOffset + Rows, 0);
+  std::memcpy(Bmp.data(), Header.data(), HeaderSize);
+  uint8_t* Palette = Bmp.data() + HeaderSize;
+  for (uint32_t i = 0; i < Entries; ++i) {
+    const uint8_t* Entry = Source.data() + i * EntrySize;
+    Palette[4 * i] = Entry[2];  // blue
+    Palette[4 * i + 1] = Entry[1];
+    Palette[4 * i + 2] = Entry[0];
+  }
+  // The record's rows run top down and are padded like the BMP's.
+  const uint8_t* Indices = Source.data() + Entries * EntrySize;
+  uint8_t* Out = Bmp.data() + ColorMappedPixelOffset;
+  for (uint32_t k = 0; k < Height; ++k)
+    std::memcpy(Out + uint64_t(k) * RowBytes, Indices + uint64_t(Height - 1 - k) * RowBytes,
+                RowBytes);
+  if (!SaveFile(FWorkDir + "0.bmp", Bmp)) return;
+
+  if (WithAlpha) {
+    // Alphas of all 256 entries; past the colour table they are whatever bytes
+    // lie there, and opaque where the data ends first.
+    std::vector<uint8_t> PaletteAlpha(256);
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint64_t At = 4 * uint64_t(i) + 3;
+      PaletteAlpha[i] = At < Source.size() ? Source[At] : 255;
+    }
+    FConverterAlpha->WriteBytes(PaletteAlpha.data(), 256);
+    ExpandPaletteAlpha(Width, Height);
+    auto Plane = std::make_unique<tSWFStream>();
+    bool Loaded = Plane->LoadFromFile(FWorkDir + "alpha");
+    FConverterAlpha = std::move(Plane);
+    // Without the widened picture and its plane there is no picture to give.
+    if (!Loaded || FConverterAlpha->Size() != uint64_t(Height) * RowBytes) {
+      DropConverterAlpha();
+      return;
+    }
+  }
+
+  std::vector<uint8_t> Finished = LoadFile(FWorkDir + "0.bmp");
+  uint64_t Expected =
+      WithAlpha ? HeaderSize + uint64_t(Height) * RowBytes * 3 : ColorMappedPixelOffset + Rows;
+  if (Finished.size() != Expected) {
+    if (WithAlpha) DropConverterAlpha();
+    return;
+  }
+  Append(Target, Finished);
+}
+
+void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
+  const uint32_t RowBytes = RoundUp4(Width);
+  const uint64_t Pixels = uint64_t(Height) * RowBytes;
+  std::vector<uint8_t> Indexed = LoadFile(FWorkDir + "0.bmp");
+  tSWFStream& PaletteAlpha = *FConverterAlpha;
+
+  // An 8-bit picture that is not all there gives no picture; an old plane
+  // must not pass for this one's.
+  if (Width == 0 || Height == 0 || Indexed.size() < ColorMappedPixelOffset + Pixels ||
+      !Fits(HeaderSize + 3 * Pixels)) {
+    std::remove((FWorkDir + "alpha").c_str());
+    DropConverterAlpha();
+    return;
+  }
+
+  std::vector<uint8_t> Bmp(HeaderSize + 3 * Pixels);
+  std::memcpy(Bmp.data(), Indexed.data(), HeaderSize);
+  PutUI32(Bmp.data() + 18, RowBytes);
+  PutUI32(Bmp.data() + 10, HeaderSize);
+  PutUI16(Bmp.data() + 28, 24);
+
+  const uint8_t* Palette = Indexed.data() + HeaderSize;
+  const uint8_t* Alphas = PaletteAlpha.Buffer();
+  const uint32_t AlphaCount = PaletteAlpha.Size();
+  for (uint32_t i = 0; i < 256; ++i) {
+    PaletteTable[i][0] = Palette[4 * i];
+    PaletteTable[i][1] = Palette[4 * i + 1];
+    PaletteTable[i][2] = Palette[4 * i + 2];
+    PaletteTable[i][3] = i < AlphaCount ? Alphas[i] : 255;
+  }
+
+  // Rows stay in file order (bottom row first). R x 3 bytes is a multiple of
+  // 4, so no padding: the index row's padding bytes become real pixels.
+  std::vector<uint8_t> Plane(Pixels);
+  const uint8_t* Index = Indexed.data() + ColorMappedPixelOffset;
+  uint8_t* Out = Bmp.data() + HeaderSize;
+  for (uint64_t p = 0; p < Pixels; ++p) {
+    const uint8_t* Entry = PaletteTable[Index[p]];
+    Out[3 * p] = Entry[0];
+    Out[3 * p + 1] = Entry[1];
+    Out[3 * p + 2] = Entry[2];
+    Plane[p] = Entry[3];
+  }
+
+  SaveFile(FWorkDir + "alpha", Plane);
+  DropConverterAlpha();
+  if (!SaveFile(FWorkDir + "0.bmp", Bmp)) std::remove((FWorkDir + "0.bmp").c_str());
+}
+
+void TLosslessConverter::PIX15ToBMP(uint16_t Width, uint16_t Height, tSWFStream& Target) {
+  const uint32_t RowPixels = (uint32_t(Width) + 1) & ~1u;
+  const uint64_t RowBytes = uint64_t(RowPixels) * 2;
+  std::vector<uint8_t> Source = LoadFile(FWorkDir + "test");
+  std::vector<uint8_t> Header = LoadFile(FWorkDir + "header");
+  if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
+  if (Source.size() < Height * RowBytes || !Fits(HeaderSize + Height * RowBytes)) return;
+
+  std::vector<uint8_t> Bmp(HeaderSize + Height * RowBytes);
+  std::memcpy(Bmp.data(), Header.data(), HeaderSize);
+  uint8_t* Out = Bmp.data() + HeaderSize;
+  for (uint32_t k = 0; k < Height; ++k) {
+    const uint8_t* Row = Source.data() + (Height - 1 - k) * RowBytes;
+    // Big-endian 0RRRRRGGGGGBBBBB in the record, little-endian 5-5-5 in a BMP.
+    for (uint64_t b = 0; b < RowBytes; b += 2) {
+      *Out++ = Row[b + 1];
+      *Out++ = Row[b];
+    }
+  }
+  Append(Target, Bmp);
+}
+
+void TLosslessConverter::ARGBToBMP(uint16_t Width, uint16_t Height, bool WithAlpha,
+                                   tSWFStream& Target) {
+  if (WithAlpha) DropConverterAlpha();
+  const uint64_t SourceRow = uint64_t(Width) * 4;
+  const uint32_t Padding = Width % 4;
+  const uint64_t BmpRow = uint64_t(Width) * 3 + Padding;
+  std::vector<uint8_t> Source = LoadFile(FWorkDir + "test");
+  std::vector<uint8_t> Header = LoadFile(FWorkDir + "header");
+  if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
+  if (Source.size() < Height * SourceRow || !Fits(HeaderSize + Height * BmpRow)) return;
+
+  std::vector<uint8_t> Bmp(HeaderSize + Height * BmpRow, 0);
+  std::vector<uint8_t> Plane(WithAlpha ? uint64_t(Width) * Height : 0);
+  std::memcpy(Bmp.data(), Header.data(), HeaderSize);
+  uint8_t* Out = Bmp.data() + HeaderSize;
+  uint8_t* Alpha = Plane.data();
+  for (uint32_t k = 0; k < Height; ++k) {
+    const uint8_t* Pixel = Source.data() + (Height - 1 - k) * SourceRow;
+    for (uint32_t x = 0; x < Width; ++x, Pixel += 4) {
+      if (WithAlpha) *Alpha++ = Pixel[0];
+      *Out++ = Pixel[3];  // blue
+      *Out++ = Pixel[2];
+      *Out++ = Pixel[1];
+    }
+    Out += Padding;  // zero bytes, from the initial fill
+  }
+  if (WithAlpha && !Plane.empty())
+    FConverterAlpha->WriteBytes(Plane.data(), uint32_t(Plane.size()));
+  Append(Target, Bmp);
+}
