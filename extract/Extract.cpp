@@ -1,0 +1,207 @@
+// The walk of an open: load the movie, read its header, go through its
+// records once and turn every picture record into a picture of the list.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "extract/Scripts.h"
+#include "swf/F_Macromedia.h"
+#include "swf/I_Header.h"
+#include "swf/pictures/I_BitsLossLess.h"
+#include "swf/pictures/T_DefineBitsJPEG3.h"
+#include "swf/pictures/T_DefineBitsLossLess2.h"
+
+namespace {
+
+std::string FileNameOf(const std::string& Path) {
+  size_t Slash = Path.find_last_of('/');
+  return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+// 100 x Position / Size, halves to the even neighbour.
+int ProgressPercent(uint32_t Position, uint32_t Size) {
+  if (Size == 0) return 100;
+  uint64_t Scaled = uint64_t(Position) * 100;
+  uint64_t Quotient = Scaled / Size;
+  uint64_t Twice = (Scaled % Size) * 2;
+  if (Twice > Size || (Twice == Size && Quotient % 2 == 1)) ++Quotient;
+  return int(Quotient);
+}
+
+void RemoveFile(const std::string& FileName) {
+  unlink(FileName.c_str());
+}
+
+// The handling of the three records that need decoding first. TagBody is
+// the record's body, a view of the movie; the handlers reuse it as their
+// scratch stream, as the converters expect.
+class TRecordHandler {
+ public:
+  explicit TRecordHandler(TWorkspace& Workspace)
+      : FPictures(Workspace.Pictures),
+        FConverter(Workspace.Converter),
+        FWorkDir(Workspace.WorkDir) {}
+
+  void DefineBitsJPEG3(tSWFStream& TagBody) {
+    tDefineBitsJPEG3Tag Tag(0, 255);
+    TagBody.SetPosition(0);
+    Tag.Read(TagBody);
+    Tag.GetJPEGData().GetData().SaveToFile(FWorkDir + "jpegdata");
+    // Handed out as stored: the tag cannot know the plane's inflated size.
+    tSWFStream& Alpha = Tag.GetAlphaData().GetData();
+    Alpha.SaveToFile(FWorkDir + "alpha");
+    Alpha.SetPosition(0);
+    TagBody.Reset();
+    TagBody.LoadFromFile(FWorkDir + "jpegdata");
+    RepairJPEGStream(TagBody, TagBody);
+    TagBody.SetPosition(0);
+    FPictures.Append(stagDefineBitsJPEG3, TagBody, TagBody.Size(), &Alpha);
+  }
+
+  void DefineBitsLossless(tSWFStream& TagBody) {
+    tBitsLossLessItem Item(0, 255);
+    TagBody.SetPosition(2);
+    Item.Read(TagBody);
+    bool Inflated = PrepareConversion(Item);
+    TagBody.Reset();
+    if (Inflated) {
+      uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
+      switch (Item.GetBitmapFormat()) {
+        case BitmapColorMapped:
+          FConverter.ColorMappedToBMP(Width, Height, Item.GetBitmapColorTableSize(), TagBody,
+                                      false);
+          break;
+        case BitmapPix15:
+          FConverter.PIX15ToBMP(Width, Height, TagBody);
+          break;
+        case BitmapPix32:
+          FConverter.ARGBToBMP(Width, Height, false, TagBody);
+          break;
+        default:
+          break;
+      }
+    }
+    TagBody.SetPosition(0);
+    FPictures.Append(stagDefineBitsLossless, TagBody, TagBody.Size(), nullptr);
+    RemoveScratch();
+  }
+
+  void DefineBitsLossless2(tSWFStream& TagBody) {
+    tDefineBitsLossLess2Tag Tag(0, 255);
+    tBitsLossLessItem& Item = Tag.GetLossLessItem();
+    TagBody.SetPosition(2);
+    Item.SetItemStyle(3);
+    Item.Read(TagBody);
+    bool Inflated = PrepareConversion(Item);
+    TagBody.Reset();
+    tSWFStream* Side = nullptr;
+    if (Inflated) {
+      uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
+      if (Item.GetBitmapFormat() == BitmapColorMapped)
+        FConverter.ColorMappedToBMP(Width, Height, Item.GetBitmapColorTableSize(), TagBody, true);
+      else
+        FConverter.ARGBToBMP(Width, Height, true, TagBody);
+      Side = &FConverter.ConverterAlpha();
+    }
+    RemoveScratch();
+    TagBody.SetPosition(0);
+    FPictures.Append(stagDefineBitsLossless2, TagBody, TagBody.Size(), Side);
+  }
+
+ private:
+  // Leaves "test" and "header" for the converters. False when the pixel
+  // data could not be inflated at all (its declared size was refused): the
+  // converters would then lay out a picture of that size from nothing, so
+  // the record becomes an empty picture instead.
+  bool PrepareConversion(tBitsLossLessItem& Item) {
+    tZDumpItem& Bitmap = Item.GetBitmapData();
+    tSWFStream& Pixels = Bitmap.GetData();
+    bool Refused = Pixels.Size() > 0 && (Bitmap.GetOutEstimate() < 0 ||
+                                         Pixels.Size() != uint32_t(Bitmap.GetOutEstimate()));
+    Pixels.SaveToFile(FWorkDir + "test");
+    FConverter.WriteBMPHeader(Item.GetBitmapWidth(), Item.GetBitmapHeight(),
+                              Item.GetBitmapFormat());
+    return !Refused;
+  }
+
+  void RemoveScratch() {
+    RemoveFile(FWorkDir + "test");
+    RemoveFile(FWorkDir + "header");
+  }
+
+  TPictureList& FPictures;
+  TLosslessConverter& FConverter;
+  const std::string& FWorkDir;
+};
+
+}  // namespace
+
+TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
+                           const std::string& ImageDir, TExtractObserver* Observer) {
+  TWalkResult Result;
+  TPictureList& Pictures = Workspace.Pictures;
+  // The list starts empty whoever called us, so an open never mixes movies.
+  Pictures.ClearEntries();
+  Pictures.JPEGTables.reset();
+  Pictures.PictureData = std::make_unique<tSWFStream>();
+  auto Movie = std::make_unique<tSWFStream>();
+
+  Workspace.OutputDir = ImageDir + FileNameOf(MoviePath) + "/";
+  for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"})
+    mkdir((Workspace.OutputDir + Sub).c_str(), 0777);  // once each; failures show at export
+
+  Result.Loaded = Movie->LoadFromFile(MoviePath);
+  if (Observer) Observer->WalkStarted(MoviePath);
+
+  tHeaderItem Header(0, 255);
+  Result.HeaderRead = Header.Read(*Movie);
+  Movie->GetUI16();  // frame count, not used
+
+  Pictures.SideData = std::make_unique<tSWFStream>();
+  TRecordHandler Handler(Workspace);
+  Workspace.Converter.SetWorkDir(Workspace.WorkDir);
+  for (;;) {
+    int32_t Before = Movie->Remaining();
+    uint16_t Code = 0;
+    bool LongHeader = false;
+    tSWFStream TagBody;
+    if (!Movie->NextTag(Code, LongHeader, TagBody)) {
+      // Fewer than 2 bytes left is the normal end; anything else is a record
+      // that could not be read.
+      Result.Complete = Before < 2;
+      break;
+    }
+    switch (Code) {
+      case stagJPEGTables:
+        TagBody.SetPosition(0);
+        Pictures.JPEGTables = std::make_unique<tSWFStream>();
+        Pictures.JPEGTables->CopyFrom(TagBody, TagBody.Size());
+        break;
+      case stagDefineBits:
+        // Past the character ID and the start-of-image marker; a body too
+        // short for them gives an empty block.
+        TagBody.SetPosition(TagBody.Size() >= 4 ? 4 : TagBody.Size());
+        Pictures.Append(stagDefineBits, TagBody, TagBody.Size() - TagBody.Position(), nullptr);
+        break;
+      case stagDefineBitsJPEG2:
+        TagBody.SetPosition(0);
+        Pictures.Append(stagDefineBitsJPEG2, TagBody, TagBody.Size(), nullptr);
+        break;
+      case stagDefineBitsJPEG3:
+        Handler.DefineBitsJPEG3(TagBody);
+        break;
+      case stagDefineBitsLossless:
+        Handler.DefineBitsLossless(TagBody);
+        break;
+      case stagDefineBitsLossless2:
+        Handler.DefineBitsLossless2(TagBody);
+        break;
+      default:
+        break;
+    }
+    if (Observer) Observer->WalkProgress(ProgressPercent(Movie->Position(), Movie->Size()));
+  }
+  Movie.reset();
+
+  if (Observer) Observer->WalkEnded(Pictures.Count);
+  return Result;
+}

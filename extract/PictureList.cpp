@@ -1,0 +1,82 @@
+// The picture list of the open movie and the workspace it lives in.
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "extract/Scripts.h"
+
+TPictureList::TPictureList()
+    : PictureData(std::make_unique<tSWFStream>()), SideData(std::make_unique<tSWFStream>()) {
+  ClearEntries();
+}
+
+void TPictureList::ClearEntries() {
+  PictureEntries.assign(1, TPictureEntry{});
+  SideStarts.assign(1, 0);
+  Count = 0;
+}
+
+void TPictureList::Append(int32_t TagCode, tSWFStream& Primary, uint32_t Length, tSWFStream* Side) {
+  // The stores only ever grow at their ends; a copy that cannot be made
+  // (a source shorter than announced, memory refused) leaves whatever part
+  // reached the store, and the end offsets below say exactly how much.
+  PictureData->SetPosition(PictureData->Size());
+  PictureEntries.back().DataStart = PictureData->Size();
+  PictureEntries.back().TagCode = TagCode;
+  uint32_t Available = Primary.Remaining() > 0 ? uint32_t(Primary.Remaining()) : 0;
+  uint32_t Taken = std::min(Length, Available);
+  if (Taken > 0) PictureData->CopyFrom(Primary, Taken);
+  PictureEntries.push_back(TPictureEntry{PictureData->Size(), 0});
+
+  SideData->SetPosition(SideData->Size());
+  SideStarts.back() = SideData->Size();
+  if (Side && Side->Size() > 0) {
+    Side->SetPosition(0);
+    SideData->CopyFrom(*Side, Side->Size());
+  }
+  SideStarts.push_back(SideData->Size());
+  ++Count;
+}
+
+TPictureList::TBlock TPictureList::Primary(int32_t N) const {
+  if (N < 0 || N >= Count || !PictureData) return {};
+  uint32_t Start = PictureEntries[size_t(N)].DataStart;
+  uint32_t End = PictureEntries[size_t(N) + 1].DataStart;
+  if (End <= Start || End > PictureData->Size()) return {};
+  return {PictureData->Buffer() + Start, End - Start};
+}
+
+TPictureList::TBlock TPictureList::Side(int32_t N) const {
+  if (N < 0 || N >= Count || !SideData) return {};
+  uint32_t Start = SideStarts[size_t(N)];
+  uint32_t End = SideStarts[size_t(N) + 1];
+  if (End <= Start || End > SideData->Size()) return {};
+  return {SideData->Buffer() + Start, End - Start};
+}
+
+int32_t TPictureList::TagCode(int32_t N) const {
+  if (N < 0 || N >= Count) return 0;
+  return PictureEntries[size_t(N)].TagCode;
+}
+
+TWorkspace::TWorkspace(const std::string& WorkDir) : WorkDir(WorkDir), Converter(WorkDir) {}
+
+void ResetWorkspace(TWorkspace& Workspace, int32_t PicSize) {
+  Workspace.CellSize = PicSize + 20;
+  Workspace.Pictures.ClearEntries();
+  Workspace.Converter.ResetPaletteAlpha();
+  Workspace.ChangeToggle = true;
+  // One level only; an existing folder is fine, and a failure shows later as
+  // scratch files that cannot be written.
+  mkdir(Workspace.WorkDir.c_str(), 0777);
+  Workspace.Converter.SetWorkDir(Workspace.WorkDir);
+}
+
+void DropPictureStores(TWorkspace& Workspace) {
+  TPictureList& Pictures = Workspace.Pictures;
+  Pictures.JPEGTables.reset();
+  Pictures.PictureData = std::make_unique<tSWFStream>();
+  Pictures.SideData = std::make_unique<tSWFStream>();
+  Workspace.Converter.DropConverterAlpha();
+  Workspace.Thumbnails.clear();
+}
