@@ -1,0 +1,361 @@
+#include "tests/support/MovieBuilder.h"
+
+#include <jpeglib.h>
+#include <png.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "swf/D_Storages.h"
+#include "swf/I_Header.h"
+
+TBytes Zlib(const TBytes& Data, int Level) {
+  uLongf Length = compressBound(Data.size());
+  TBytes Out(Length);
+  if (compress2(Out.data(), &Length, Data.data(), Data.size(), Level) != Z_OK)
+    throw std::runtime_error("zlib compression failed");
+  Out.resize(Length);
+  return Out;
+}
+
+namespace {
+
+void PutUI16(TBytes& Out, uint16_t Value) {
+  Out.push_back(uint8_t(Value));
+  Out.push_back(uint8_t(Value >> 8));
+}
+
+void PutUI32(TBytes& Out, uint32_t Value) {
+  for (int i = 0; i < 4; ++i) Out.push_back(uint8_t(Value >> (8 * i)));
+}
+
+void Append(TBytes& Out, const TBytes& More) {
+  Out.insert(Out.end(), More.begin(), More.end());
+}
+
+TBytes WithId(uint16_t Id, const TBytes& Data) {
+  TBytes Body;
+  PutUI16(Body, Id);
+  Append(Body, Data);
+  return Body;
+}
+
+}  // namespace
+
+TMovieBuilder::TMovieBuilder(bool Compressed, uint8_t Version)
+    : FCompressed(Compressed), FVersion(Version) {}
+
+TMovieBuilder& TMovieBuilder::Tag(uint16_t Code, const TBytes& Body, bool LongHeader) {
+  if (Body.size() >= 63 || LongHeader) {
+    PutUI16(FRecords, uint16_t(Code << 6 | 63));
+    PutUI32(FRecords, uint32_t(Body.size()));
+  } else {
+    PutUI16(FRecords, uint16_t(Code << 6 | Body.size()));
+  }
+  Append(FRecords, Body);
+  return *this;
+}
+
+TMovieBuilder& TMovieBuilder::Raw(const TBytes& Bytes) {
+  Append(FRecords, Bytes);
+  return *this;
+}
+
+TMovieBuilder& TMovieBuilder::JPEGTables(const TBytes& Tables) {
+  return Tag(8, Tables);
+}
+
+TMovieBuilder& TMovieBuilder::DefineBits(uint16_t Id, const TBytes& Data) {
+  return Tag(6, WithId(Id, Data));
+}
+
+TMovieBuilder& TMovieBuilder::DefineBitsJPEG2(uint16_t Id, const TBytes& Data) {
+  return Tag(21, WithId(Id, Data));
+}
+
+TMovieBuilder& TMovieBuilder::DefineBitsJPEG3(uint16_t Id, const TBytes& Jpeg,
+                                              const TBytes& Alpha) {
+  return Tag(35, JPEG3Body(Id, Jpeg, Alpha));
+}
+
+TMovieBuilder& TMovieBuilder::DefineBitsLossless(uint16_t Id, uint8_t Format, uint16_t Width,
+                                                 uint16_t Height, const TBytes& Pixels,
+                                                 uint8_t ColorTableSize) {
+  return Tag(20, LosslessBody(Id, Format, Width, Height, Pixels, ColorTableSize));
+}
+
+TMovieBuilder& TMovieBuilder::DefineBitsLossless2(uint16_t Id, uint8_t Format, uint16_t Width,
+                                                  uint16_t Height, const TBytes& Pixels,
+                                                  uint8_t ColorTableSize) {
+  return Tag(36, LosslessBody(Id, Format, Width, Height, Pixels, ColorTableSize));
+}
+
+TMovieBuilder& TMovieBuilder::End() {
+  return Tag(0, {});
+}
+
+TBytes TMovieBuilder::Build() const {
+  tSWFStream Movie;
+  tHeaderItem Header(0, 255);
+  Header.SetCompressed(FCompressed);
+  Header.SetVersion(FVersion);
+  Header.GetFrame().SetXmax(11000);
+  Header.GetFrame().SetYmax(8000);
+  Header.SetFrameRate(24.0f);
+  Header.Write(Movie);
+  Movie.WriteUI16(1);  // frame count
+  if (!FRecords.empty()) Movie.WriteBytes(FRecords.data(), uint32_t(FRecords.size()));
+  if (!Header.MakeCompleteSWF(Movie)) throw std::runtime_error("MakeCompleteSWF failed");
+  const uint8_t* Data = Movie.Buffer();
+  return TBytes(Data, Data + Movie.Size());
+}
+
+void TMovieBuilder::Save(const std::string& FileName) const {
+  WriteFileBytes(FileName, Build());
+}
+
+TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha) {
+  TBytes Body;
+  PutUI16(Body, Id);
+  PutUI32(Body, uint32_t(Jpeg.size()));
+  Append(Body, Jpeg);
+  Append(Body, Zlib(Alpha));
+  return Body;
+}
+
+TBytes LosslessBody(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
+                    const TBytes& Pixels, uint8_t ColorTableSize) {
+  TBytes Body;
+  PutUI16(Body, Id);
+  Body.push_back(Format);
+  PutUI16(Body, Width);
+  PutUI16(Body, Height);
+  if (Format == 3) Body.push_back(ColorTableSize);
+  Append(Body, Zlib(Pixels));
+  return Body;
+}
+
+TBytes ColorMappedData(const TBytes& Palette, const TBytes& Indices, uint16_t Width,
+                       uint16_t Height) {
+  TBytes Out = Palette;
+  size_t Row = (Width + 3u) / 4 * 4;
+  for (size_t y = 0; y < Height; ++y) {
+    for (size_t x = 0; x < Row; ++x) Out.push_back(x < Width ? Indices.at(y * Width + x) : 0);
+  }
+  return Out;
+}
+
+TBytes Pix15Data(const std::vector<uint16_t>& Pixels, uint16_t Width, uint16_t Height) {
+  TBytes Out;
+  size_t Row = (Width + 1u) / 2 * 2;
+  for (size_t y = 0; y < Height; ++y) {
+    for (size_t x = 0; x < Row; ++x) {
+      uint16_t Value = x < Width ? Pixels.at(y * Width + x) : 0;
+      Out.push_back(uint8_t(Value >> 8));
+      Out.push_back(uint8_t(Value));
+    }
+  }
+  return Out;
+}
+
+TBytes ARGBData(const std::vector<uint32_t>& Pixels) {
+  TBytes Out;
+  for (uint32_t P : Pixels) {
+    Out.push_back(uint8_t(P >> 24));
+    Out.push_back(uint8_t(P >> 16));
+    Out.push_back(uint8_t(P >> 8));
+    Out.push_back(uint8_t(P));
+  }
+  return Out;
+}
+
+TRgbPicture Pattern(int Width, int Height, int Seed) {
+  TRgbPicture P{Width, Height, TBytes(size_t(Width) * Height * 3)};
+  for (int y = 0; y < Height; ++y) {
+    for (int x = 0; x < Width; ++x) {
+      uint8_t* Px = &P.Rgb[(size_t(y) * Width + x) * 3];
+      Px[0] = uint8_t(x * 255 / (Width > 1 ? Width - 1 : 1) + Seed * 37);
+      Px[1] = uint8_t(y * 255 / (Height > 1 ? Height - 1 : 1) + Seed * 11);
+      Px[2] = uint8_t((x + y) * 4 + Seed * 71);
+    }
+  }
+  return P;
+}
+
+namespace {
+
+struct TJpegError {
+  jpeg_error_mgr Manager;
+  jmp_buf Jump;
+};
+
+void JpegFail(j_common_ptr Info) {
+  longjmp(reinterpret_cast<TJpegError*>(Info->err)->Jump, 1);
+}
+
+void JpegSilent(j_common_ptr, int) {}
+
+// A compressor writing into memory; the caller configures and finishes it.
+struct TCompressor {
+  jpeg_compress_struct Info{};
+  TJpegError Error{};
+  unsigned char* Out = nullptr;
+  unsigned long OutSize = 0;
+
+  TCompressor() {
+    Info.err = jpeg_std_error(&Error.Manager);
+    Error.Manager.error_exit = JpegFail;
+    jpeg_create_compress(&Info);
+  }
+  ~TCompressor() {
+    jpeg_destroy_compress(&Info);
+    free(Out);
+  }
+  TBytes Take() {
+    TBytes Result(Out, Out + OutSize);
+    free(Out);
+    Out = nullptr;
+    OutSize = 0;
+    return Result;
+  }
+};
+
+void Setup(TCompressor& C, const TRgbPicture& Picture, int Quality, bool Gray) {
+  C.Info.image_width = JDIMENSION(Picture.Width);
+  C.Info.image_height = JDIMENSION(Picture.Height);
+  C.Info.input_components = 3;
+  C.Info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&C.Info);
+  if (Gray) jpeg_set_colorspace(&C.Info, JCS_GRAYSCALE);
+  jpeg_set_quality(&C.Info, Quality, TRUE);
+}
+
+void WriteScanlines(TCompressor& C, const TRgbPicture& Picture) {
+  while (C.Info.next_scanline < C.Info.image_height) {
+    JSAMPROW Row =
+        const_cast<JSAMPROW>(&Picture.Rgb[size_t(C.Info.next_scanline) * Picture.Width * 3]);
+    jpeg_write_scanlines(&C.Info, &Row, 1);
+  }
+  jpeg_finish_compress(&C.Info);
+}
+
+}  // namespace
+
+TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality, bool Gray) {
+  TCompressor C;
+  if (setjmp(C.Error.Jump)) throw std::runtime_error("JPEG encoding failed");
+  jpeg_mem_dest(&C.Info, &C.Out, &C.OutSize);
+  Setup(C, Picture, Quality, Gray);
+  jpeg_start_compress(&C.Info, TRUE);
+  WriteScanlines(C, Picture);
+  return C.Take();
+}
+
+std::pair<TBytes, TBytes> EncodeJPEGTablesAndImage(const TRgbPicture& Picture, int Quality) {
+  TCompressor C;
+  if (setjmp(C.Error.Jump)) throw std::runtime_error("JPEG encoding failed");
+  Setup(C, Picture, Quality, false);
+  jpeg_mem_dest(&C.Info, &C.Out, &C.OutSize);
+  jpeg_write_tables(&C.Info);  // marks the tables as sent
+  TBytes Tables = C.Take();
+  jpeg_mem_dest(&C.Info, &C.Out, &C.OutSize);
+  jpeg_start_compress(&C.Info, FALSE);  // abbreviated image: no tables
+  WriteScanlines(C, Picture);
+  return {Tables, C.Take()};
+}
+
+bool DecodesAsJPEG(const TBytes& Data, int* Width, int* Height) {
+  if (Data.empty()) return false;
+  jpeg_decompress_struct Info{};
+  TJpegError Error{};
+  Info.err = jpeg_std_error(&Error.Manager);
+  Error.Manager.error_exit = JpegFail;
+  Error.Manager.emit_message = JpegSilent;
+  std::vector<uint8_t> Row;
+  if (setjmp(Error.Jump)) {
+    jpeg_destroy_decompress(&Info);
+    return false;
+  }
+  jpeg_create_decompress(&Info);
+  jpeg_mem_src(&Info, Data.data(), Data.size());
+  jpeg_read_header(&Info, TRUE);
+  jpeg_start_decompress(&Info);
+  Row.resize(size_t(Info.output_width) * Info.output_components);
+  while (Info.output_scanline < Info.output_height) {
+    JSAMPROW P = Row.data();
+    jpeg_read_scanlines(&Info, &P, 1);
+  }
+  if (Width) *Width = int(Info.output_width);
+  if (Height) *Height = int(Info.output_height);
+  jpeg_finish_decompress(&Info);
+  jpeg_destroy_decompress(&Info);
+  return true;
+}
+
+TPngImage ReadPNG(const std::string& FileName) {
+  FILE* File = std::fopen(FileName.c_str(), "rb");
+  if (!File) throw std::runtime_error("cannot open " + FileName);
+  png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop Info = Png ? png_create_info_struct(Png) : nullptr;
+  TPngImage Image;
+  if (!Png || !Info || setjmp(png_jmpbuf(Png))) {
+    png_destroy_read_struct(&Png, &Info, nullptr);
+    std::fclose(File);
+    throw std::runtime_error("not a readable PNG: " + FileName);
+  }
+  png_init_io(Png, File);
+  png_read_png(Png, Info, PNG_TRANSFORM_IDENTITY, nullptr);
+  Image.Width = png_get_image_width(Png, Info);
+  Image.Height = png_get_image_height(Png, Info);
+  Image.ColorType = png_get_color_type(Png, Info);
+  Image.BitDepth = png_get_bit_depth(Png, Info);
+  Image.Channels = png_get_channels(Png, Info);
+  Image.HasTRNS = png_get_valid(Png, Info, PNG_INFO_tRNS) != 0;
+  png_bytepp Rows = png_get_rows(Png, Info);
+  size_t RowBytes = png_get_rowbytes(Png, Info);
+  for (uint32_t y = 0; y < Image.Height; ++y) Image.Rows.emplace_back(Rows[y], Rows[y] + RowBytes);
+  png_destroy_read_struct(&Png, &Info, nullptr);
+  std::fclose(File);
+  return Image;
+}
+
+TBytes ReadFileBytes(const std::string& FileName) {
+  std::ifstream In(FileName, std::ios::binary);
+  if (!In) return {};
+  return TBytes(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& FileName, const TBytes& Data) {
+  std::ofstream Out(FileName, std::ios::binary | std::ios::trunc);
+  Out.write(reinterpret_cast<const char*>(Data.data()), std::streamsize(Data.size()));
+  if (!Out) throw std::runtime_error("cannot write " + FileName);
+}
+
+bool FileExists(const std::string& FileName) {
+  struct stat St;
+  return stat(FileName.c_str(), &St) == 0 && S_ISREG(St.st_mode);
+}
+
+bool IsDirectory(const std::string& Path) {
+  struct stat St;
+  return stat(Path.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
+}
+
+TTempDir::TTempDir() {
+  std::string Pattern = (std::filesystem::temp_directory_path() / "quillory-test-XXXXXX").string();
+  if (!mkdtemp(Pattern.data())) throw std::runtime_error("mkdtemp failed");
+  FPath = Pattern + "/";
+}
+
+TTempDir::~TTempDir() {
+  std::error_code Ignored;
+  std::filesystem::remove_all(FPath, Ignored);
+}

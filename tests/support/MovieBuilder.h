@@ -1,0 +1,109 @@
+// Test support: small SWF movies built in the test with the framework's own
+// writers, picture payloads, a JPEG encoder, a PNG reader and scratch folders.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+using TBytes = std::vector<uint8_t>;
+
+// zlib stream of Data at the given level.
+TBytes Zlib(const TBytes& Data, int Level = 9);
+
+// A movie: the header (tHeaderItem), the frame count, the records written
+// in order with hand-made record headers, finished by MakeCompleteSWF.
+class TMovieBuilder {
+ public:
+  explicit TMovieBuilder(bool Compressed = false, uint8_t Version = 8);
+
+  // Any record; the long header form is used for bodies of 63 bytes or more,
+  // or when asked.
+  TMovieBuilder& Tag(uint16_t Code, const TBytes& Body, bool LongHeader = false);
+  // Raw bytes after the records written so far (for damaged movies).
+  TMovieBuilder& Raw(const TBytes& Bytes);
+
+  TMovieBuilder& JPEGTables(const TBytes& Tables);
+  // Body: the character ID, then Data (which normally starts with 0xFF 0xD8).
+  TMovieBuilder& DefineBits(uint16_t Id, const TBytes& Data);
+  TMovieBuilder& DefineBitsJPEG2(uint16_t Id, const TBytes& Data);
+  // Alpha: the plain plane (top row first); it is compressed here.
+  TMovieBuilder& DefineBitsJPEG3(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
+  // Pixels: the bitmap data as it inflates (see the *Data helpers below).
+  TMovieBuilder& DefineBitsLossless(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
+                                    const TBytes& Pixels, uint8_t ColorTableSize = 0);
+  TMovieBuilder& DefineBitsLossless2(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
+                                     const TBytes& Pixels, uint8_t ColorTableSize = 0);
+  TMovieBuilder& End();
+
+  TBytes Build() const;
+  // Writes the movie; throws std::runtime_error when the file cannot be written.
+  void Save(const std::string& FileName) const;
+
+ private:
+  bool FCompressed;
+  uint8_t FVersion;
+  TBytes FRecords;
+};
+
+// Record bodies, for tests that look at blocks.
+TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
+TBytes LosslessBody(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
+                    const TBytes& Pixels, uint8_t ColorTableSize);
+
+// Inflated bitmap data.
+// Colour-mapped: Palette holds RGB (or RGBA when WithAlpha) entries; Indices
+// holds Width x Height indices, top row first; rows are padded to 4 bytes.
+TBytes ColorMappedData(const TBytes& Palette, const TBytes& Indices, uint16_t Width,
+                       uint16_t Height);
+// 15-bit: Width x Height values 0RRRRRGGGGGBBBBB, stored big-endian, rows
+// padded to an even number of pixels.
+TBytes Pix15Data(const std::vector<uint16_t>& Pixels, uint16_t Width, uint16_t Height);
+// 32-bit: Width x Height pixels as 0xAARRGGBB, stored A, R, G, B.
+TBytes ARGBData(const std::vector<uint32_t>& Pixels);
+
+// An RGB picture, 3 bytes per pixel, top row first.
+struct TRgbPicture {
+  int Width = 0, Height = 0;
+  TBytes Rgb;
+};
+// A smooth test pattern of the given size.
+TRgbPicture Pattern(int Width, int Height, int Seed = 0);
+
+// libjpeg's compressor: a complete JPEG (baseline, 4:2:0 unless Gray).
+TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality = 85, bool Gray = false);
+// The same picture split as DefineBits movies store it: the tables-only
+// stream (SOI, tables, EOI) and the abbreviated image stream (SOI ... EOI).
+std::pair<TBytes, TBytes> EncodeJPEGTablesAndImage(const TRgbPicture& Picture, int Quality = 85);
+
+// libjpeg's decoder, for checks: true when Data decodes without error.
+bool DecodesAsJPEG(const TBytes& Data, int* Width = nullptr, int* Height = nullptr);
+
+// libpng's reader: the image as stored (no transformation). Throws
+// std::runtime_error when the file is not a readable PNG.
+struct TPngImage {
+  uint32_t Width = 0, Height = 0;
+  int ColorType = -1, BitDepth = 0, Channels = 0;
+  std::vector<TBytes> Rows;
+  bool HasTRNS = false;
+};
+TPngImage ReadPNG(const std::string& FileName);
+
+TBytes ReadFileBytes(const std::string& FileName);  // empty when missing
+void WriteFileBytes(const std::string& FileName, const TBytes& Data);
+bool FileExists(const std::string& FileName);
+bool IsDirectory(const std::string& Path);
+
+// A private scratch folder (mkdtemp), removed with everything in it.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::string& Path() const { return FPath; }  // ends in "/"
+
+ private:
+  std::string FPath;
+};
