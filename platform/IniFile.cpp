@@ -235,6 +235,8 @@ bool ReplaceFile(const std::string& Path, const std::string& Content) {
   if (Exists) {
     Mode = Old.st_mode & 07777;
   } else {
+    // A new file gets the usual mode; reading the mask means setting it
+    // (settings are written from the interface thread only).
     const mode_t Mask = ::umask(0);
     ::umask(Mask);
     Mode = 0666 & ~Mask;

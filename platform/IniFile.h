@@ -39,7 +39,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 // A write the file system refused: "Unable to write to <path>".
 class EIniWriteError : public std::runtime_error {
