@@ -43,7 +43,9 @@ TEST_F(DumpItemTest, ReadTakesTheDeclaredLengthOrWhatRemains) {
                     Body.begin() + (Case.SourceFailed ? 0 : 2 + Case.KeptSize));
     EXPECT_EQ(Contents(Item.GetData()), Expected);
     EXPECT_EQ(Item.GetData().Position(), Case.KeptSize);
-    if (!Case.SourceFailed) EXPECT_EQ(Source.Position(), 2 + Case.KeptSize);
+    if (!Case.SourceFailed) {
+      EXPECT_EQ(Source.Position(), 2 + Case.KeptSize);
+    }
     ASSERT_EQ(Reports().size(), Case.Warnings);
     if (Case.Warnings) {
       const auto& Entry = Reports()[0];
