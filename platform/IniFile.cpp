@@ -11,6 +11,7 @@
 #include <iterator>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -112,7 +113,7 @@ struct TLocation {
 
 TLocation Locate(const std::string& Content, const std::vector<TLine>& Lines,
                  std::string_view Section, std::string_view Key,
-                 std::vector<TParsedLine>* ParsedKeyLine = nullptr) {
+                 TParsedLine* ParsedKeyLine = nullptr) {
   TLocation Where;
   for (size_t I = 0; I < Lines.size(); ++I) {
     const TParsedLine Parsed =
@@ -129,7 +130,7 @@ TLocation Locate(const std::string& Content, const std::vector<TLine>& Lines,
       if (!Where.KeyFound && EqualNoCase(Parsed.Name, Key)) {
         Where.KeyFound = true;
         Where.KeyLine = I;
-        if (ParsedKeyLine) ParsedKeyLine->assign(1, Parsed);
+        if (ParsedKeyLine) *ParsedKeyLine = Parsed;
       }
     }
   }
@@ -166,12 +167,12 @@ std::string ReplaceOrInsert(const std::string& Content, const std::string& Secti
           : "\n";
   const std::string Encoded = EncodeValue(Value);
 
-  std::vector<TParsedLine> KeyLine;
+  TParsedLine KeyLine;
   const TLocation Where = Locate(Content, Lines, Section, Key, &KeyLine);
   std::string Result;
   if (Where.KeyFound) {
     const TLine& Line = Lines[Where.KeyLine];
-    const size_t ValueBegin = Line.Begin + KeyLine.front().ValueOffset;
+    const size_t ValueBegin = Line.Begin + KeyLine.ValueOffset;
     Result = Content.substr(0, ValueBegin) + Encoded + Content.substr(Line.Begin + Line.Length);
   } else if (Where.SectionFound) {
     const TLine& After = Lines[Where.HasKeys ? Where.LastKeyLine : Where.SectionLine];
@@ -266,10 +267,10 @@ TIniText TIniText::Load(const std::string& FileName) {
 std::string TIniText::ReadString(const std::string& Section, const std::string& Key,
                                  const std::string& Default) const {
   const std::vector<TLine> Lines = SplitLines(FContent);
-  std::vector<TParsedLine> KeyLine;
+  TParsedLine KeyLine;
   const TLocation Where = Locate(FContent, Lines, Section, Key, &KeyLine);
   if (!Where.KeyFound) return Default;
-  std::string_view Value = KeyLine.front().Value;
+  std::string_view Value = KeyLine.Value;
   if (IsQuoted(Value)) Value = Value.substr(1, Value.size() - 2);
   return std::string(Value.substr(0, IniMaxValueLength));
 }
