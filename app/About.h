@@ -11,18 +11,15 @@
 #pragma once
 
 #include <QDialog>
-#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "app/Artwork.h"
 #include "app/ErrorBox.h"
 #include "app/Settings.h"
 
 class TLinkLabel;
-
-// The 300 x 100 product banner with a transparent background.
-QImage AboutBanner();
 
 class TFAbout : public QDialog {
   Q_OBJECT

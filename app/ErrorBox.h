@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <functional>
 
 class QWidget;
@@ -15,5 +16,5 @@ void ShowStandardError(QWidget* Owner, const QString& Text);
 
 // Opens a web address or "mailto:" link with the desktop's program; the
 // answer is false when nothing could be started.
-using TUrlOpener = std::function<bool(const class QUrl& Url)>;
+using TUrlOpener = std::function<bool(const QUrl& Url)>;
 bool OpenUrlWithDesktop(const QUrl& Url);

@@ -90,6 +90,7 @@ class TOptionsForm : public QDialog {
   QString TreeRoot() const { return FRoot; }
   // The picker's colour: the working copy of BGColor.
   QColor PickerColor() const;
+  void SetPickerColor(const QColor& Color);
 
   // Shows "Error setting path: ..." when a root cannot be opened; replaced
   // in tests.
@@ -116,4 +117,5 @@ class TOptionsForm : public QDialog {
   QFileSystemModel* FModel;
   TFolderTreeFilter* FFilter;
   QString FRoot;
+  QColor FColor;
 };
