@@ -3,6 +3,7 @@
 #include <QPixmap>
 #include <QShowEvent>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/Lang.h"
 #include "app/LinkLabel.h"
@@ -49,6 +50,12 @@ TFAbout::TFAbout(TSettings& Settings, QWidget* Parent) : QDialog(Parent), FSetti
   Label6 = PlaceLabel(new TLinkLabel(QLatin1String(Product::WebAddress), this), "Label6", 88, 176);
   Label5 = PlaceLabel(new QLabel(QStringLiteral("Support"), this), "Label5", 40, 200);
   Label7 = PlaceLabel(new TLinkLabel(QLatin1String(Product::SupportMail), this), "Label7", 88, 200);
+
+  // The links start where the design puts them, or after their captions
+  // when the running font makes those wider.
+  const int LinkX = std::max({88, Label4->geometry().right() + 6, Label5->geometry().right() + 6});
+  Label6->move(LinkX, Label6->y());
+  Label7->move(LinkX, Label7->y());
 
   TBXButton1 = new QPushButton(QStringLiteral("Ok"), this);
   TBXButton1->setObjectName(QStringLiteral("TBXButton1"));

@@ -12,8 +12,8 @@ namespace {
 void DrawQuill(QPainter& Painter, const QColor& Vane, const QColor& Edge) {
   QPainterPath Feather;
   Feather.moveTo(0.22, 0.0);
-  Feather.cubicTo(0.34, -0.17, 0.72, -0.22, 1.0, 0.0);
-  Feather.cubicTo(0.78, 0.10, 0.42, 0.15, 0.22, 0.0);
+  Feather.cubicTo(0.34, -0.13, 0.72, -0.17, 1.0, 0.0);
+  Feather.cubicTo(0.78, 0.08, 0.42, 0.11, 0.22, 0.0);
   QLinearGradient Shade(0.5, -0.2, 0.5, 0.15);
   Shade.setColorAt(0.0, Vane.lighter(115));
   Shade.setColorAt(1.0, Vane.darker(112));
@@ -23,9 +23,9 @@ void DrawQuill(QPainter& Painter, const QColor& Vane, const QColor& Edge) {
 
   // Cuts in the vane, as on a real feather.
   Painter.setPen(QPen(Edge, 0.014, Qt::SolidLine, Qt::RoundCap));
-  Painter.drawLine(QPointF(0.48, -0.02), QPointF(0.56, -0.15));
-  Painter.drawLine(QPointF(0.70, -0.01), QPointF(0.80, -0.12));
-  Painter.drawLine(QPointF(0.40, 0.01), QPointF(0.46, 0.10));
+  Painter.drawLine(QPointF(0.48, -0.02), QPointF(0.55, -0.11));
+  Painter.drawLine(QPointF(0.70, -0.01), QPointF(0.78, -0.09));
+  Painter.drawLine(QPointF(0.40, 0.01), QPointF(0.45, 0.07));
 
   // Shaft and nib.
   Painter.setPen(QPen(Edge, 0.022, Qt::SolidLine, Qt::RoundCap));

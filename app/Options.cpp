@@ -171,7 +171,7 @@ QLabel* MakeCaption(QWidget* Parent, const char* Name, const QRect& Place) {
   Label->setObjectName(QLatin1String(Name));
   Label->setGeometry(Place);
   Label->setWordWrap(true);
-  Label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  Label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   return Label;
 }
 
@@ -183,6 +183,9 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const QRect& Place) {
   Button->setAutoDefault(false);
   return Button;
 }
+
+// Place of the note; one line of the running font may be taller than 13.
+const QRect NoteArea(192, 296, 345, 13);
 
 QIcon ColorSwatch(const QColor& Color) {
   QPixmap Swatch(14, 14);
@@ -257,7 +260,8 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
   labelChanges = new QLabel(QLatin1String(LangName::labelChanges), this);
   labelChanges->setObjectName(QLatin1String(LangName::labelChanges));
   // One line of the running font, which may be taller than 13.
-  labelChanges->setGeometry(192, 296, 345, std::max(13, labelChanges->fontMetrics().height()));
+  labelChanges->setGeometry(NoteArea.x(), NoteArea.y(), NoteArea.width(),
+                            std::max(NoteArea.height(), labelChanges->fontMetrics().height()));
   labelChanges->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
   buttonOk = MakeButton(this, LangName::buttonOk, QRect(328, 320, 100, 21));
@@ -305,8 +309,18 @@ void TOptionsForm::showEvent(QShowEvent* Event) {
     SetTreeRoot(Text);
     FillFields();
     ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+    FitNote();
   }
   QDialog::showEvent(Event);
+}
+
+void TOptionsForm::FitNote() {
+  // The note keeps its right edge; a text longer than its place grows it to
+  // the left rather than losing its first words.
+  const int Right = NoteArea.x() + NoteArea.width();
+  const int Needed = labelChanges->fontMetrics().horizontalAdvance(labelChanges->text()) + 2;
+  const int Left = std::max(8, Right - std::max(NoteArea.width(), Needed));
+  labelChanges->setGeometry(Left, NoteArea.y(), Right - Left, labelChanges->height());
 }
 
 void TOptionsForm::FillFields() {

@@ -112,6 +112,7 @@ class TOptionsForm : public QDialog {
   bool SetTreeRoot(const QString& Root);
   void ShowRoot(const QString& Root);
   void FillFields();
+  void FitNote();
 
   TSettings& FSettings;
   QFileSystemModel* FModel;
