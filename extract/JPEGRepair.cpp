@@ -29,7 +29,10 @@ void RepairJPEGStream(tSWFStream& Source, tSWFStream& Target) {
       if (!InImage) Out.clear();
       continue;
     }
-    if (At == Size) break;  // cut inside a marker
+    if (At == Size) {  // cut inside a marker
+      if (!InImage) Out.clear();
+      break;
+    }
     uint8_t M = In[At++];
     Out.push_back(M);
     if (M == StartOfImage) {

@@ -1,0 +1,326 @@
+// JPEG decoding and alpha composition: real PNGs written by the composers and
+// read back with libpng; failures leave no PNG and the alpha file untouched.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+
+// jpeglib.h relies on size_t and FILE being declared before it.
+#include <jpeglib.h>
+
+#include "extract/Scripts.h"
+#include "tests/support/MovieBuilder.h"
+
+namespace {
+
+// A CMYK JPEG (libjpeg writes the Adobe marker, values inverted as Adobe does).
+TBytes EncodeCMYK(int Width, int Height, const uint8_t Ink[4]) {
+  jpeg_compress_struct Info{};
+  jpeg_error_mgr Errors{};
+  Info.err = jpeg_std_error(&Errors);
+  jpeg_create_compress(&Info);
+  unsigned char* Out = nullptr;
+  unsigned long Size = 0;
+  jpeg_mem_dest(&Info, &Out, &Size);
+  Info.image_width = JDIMENSION(Width);
+  Info.image_height = JDIMENSION(Height);
+  Info.input_components = 4;
+  Info.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&Info);
+  jpeg_set_quality(&Info, 95, TRUE);
+  jpeg_start_compress(&Info, TRUE);
+  TBytes Row;
+  for (int x = 0; x < Width; ++x) Row.insert(Row.end(), Ink, Ink + 4);
+  while (Info.next_scanline < Info.image_height) {
+    JSAMPROW Line = Row.data();
+    jpeg_write_scanlines(&Info, &Line, 1);
+  }
+  jpeg_finish_compress(&Info);
+  jpeg_destroy_compress(&Info);
+  TBytes Result(Out, Out + Size);
+  free(Out);
+  return Result;
+}
+
+// The transparency table of a palette PNG.
+TBytes ReadTRNS(const std::string& FileName) {
+  FILE* File = std::fopen(FileName.c_str(), "rb");
+  EXPECT_NE(File, nullptr);
+  if (!File) return {};
+  png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop Info = png_create_info_struct(Png);
+  TBytes Table;
+  if (setjmp(png_jmpbuf(Png)) == 0) {
+    png_init_io(Png, File);
+    png_read_info(Png, Info);
+    png_bytep Alpha = nullptr;
+    int Count = 0;
+    if (png_get_tRNS(Png, Info, &Alpha, &Count, nullptr) & PNG_INFO_tRNS)
+      Table.assign(Alpha, Alpha + Count);
+  }
+  png_destroy_read_struct(&Png, &Info, nullptr);
+  std::fclose(File);
+  return Table;
+}
+
+std::vector<std::string> FilesIn(const std::string& Folder) {
+  std::vector<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(Folder))
+    Names.push_back(Entry.path().filename().string());
+  std::sort(Names.begin(), Names.end());
+  return Names;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(DecodeJPEG, ColourAndGrayscalePicturesBecome24BitRGB) {
+  TRgbPicture Picture = Pattern(19, 7);
+  for (bool Gray : {false, true}) {
+    SCOPED_TRACE(Gray ? "grayscale" : "colour");
+    TBytes Jpeg = EncodeJPEG(Picture, 95, Gray);
+    QImage Image = DecodeJPEG(Jpeg.data(), Jpeg.size());
+    ASSERT_EQ(Image.size(), QSize(19, 7));
+    EXPECT_EQ(Image.format(), QImage::Format_RGB888);
+    QColor Corner = Image.pixelColor(18, 6);
+    if (Gray) {
+      EXPECT_EQ(Corner.red(), Corner.green());
+      EXPECT_EQ(Corner.green(), Corner.blue());
+    } else {
+      const uint8_t* Source = &Picture.Rgb[(6 * 19 + 18) * 3];
+      EXPECT_NEAR(Corner.red(), Source[0], 12);
+      EXPECT_NEAR(Corner.green(), Source[1], 12);
+      EXPECT_NEAR(Corner.blue(), Source[2], 12);
+    }
+  }
+}
+
+TEST(DecodeJPEG, AdobeCMYKBecomesRGB) {
+  const uint8_t Cyan[4] = {0, 255, 255, 255};  // inverted: full cyan ink, nothing else
+  TBytes Jpeg = EncodeCMYK(8, 8, Cyan);
+  QImage Image = DecodeJPEG(Jpeg.data(), Jpeg.size());
+  ASSERT_EQ(Image.size(), QSize(8, 8));
+  QColor Pixel = Image.pixelColor(3, 3);
+  EXPECT_LE(Pixel.red(), 8);
+  EXPECT_GE(Pixel.green(), 247);
+  EXPECT_GE(Pixel.blue(), 247);
+}
+
+TEST(DecodeJPEG, DataTheDecoderRejectsThrowsWithItsMessage) {
+  TBytes Jpeg = EncodeJPEG(Pattern(16, 16));
+  const std::pair<const char*, TBytes> Cases[] = {
+      {"not JPEG", {1, 2, 3, 4, 5, 6, 7, 8}},
+      {"SOI only", {0xFF, 0xD8}},
+      {"header cut", TBytes(Jpeg.begin(), Jpeg.begin() + 40)},
+  };
+  for (const auto& [Name, Data] : Cases) {
+    SCOPED_TRACE(Name);
+    try {
+      DecodeJPEG(Data.data(), Data.size());
+      ADD_FAILURE() << "decoded";
+    } catch (const EPictureError& Error) {
+      EXPECT_STRNE(Error.what(), "");
+    }
+  }
+  EXPECT_THROW(DecodeJPEG(nullptr, 0), EPictureError);
+  EXPECT_THROW(DecodeJPEGFile("/nonexistent/0.jpeg"), EPictureError);
+}
+
+TEST(DecodeJPEG, AScanCutShortStillGivesAPictureOfItsSize) {
+  TBytes Jpeg = EncodeJPEG(Pattern(64, 64));
+  Jpeg.resize(Jpeg.size() * 2 / 3);
+  QImage Image = DecodeJPEG(Jpeg.data(), Jpeg.size());
+  EXPECT_EQ(Image.size(), QSize(64, 64));
+}
+
+// A frame header that claims 60000 x 60000 over a few hundred bytes of data.
+TEST(DecodeJPEG, ImplausibleDimensionsFailWithoutAllocating) {
+  TBytes Jpeg = EncodeJPEG(Pattern(8, 8));
+  size_t Frame = 2;
+  while (Frame + 1 < Jpeg.size() && !(Jpeg[Frame] == 0xFF && Jpeg[Frame + 1] == 0xC0)) {
+    Frame += 2 + (size_t(Jpeg[Frame + 2]) << 8 | Jpeg[Frame + 3]);
+  }
+  ASSERT_LT(Frame + 9, Jpeg.size());
+  Jpeg[Frame + 5] = 0xEA;  // height 60000
+  Jpeg[Frame + 6] = 0x60;
+  Jpeg[Frame + 7] = 0xEA;  // width 60000
+  Jpeg[Frame + 8] = 0x60;
+  auto Start = std::chrono::steady_clock::now();
+  try {
+    DecodeJPEG(Jpeg.data(), Jpeg.size());
+    ADD_FAILURE() << "decoded";
+  } catch (const EPictureError& Error) {
+    EXPECT_NE(std::string(Error.what()).find("60000"), std::string::npos) << Error.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
+}
+
+// ---------------------------------------------------------------------------
+
+class AlphaPNGTest : public ::testing::Test {
+ protected:
+  TTempDir Work;
+  TTempDir Out;
+  std::string Png = Out.Path() + "pic7.png";
+
+  void PutJPEG(const TBytes& Jpeg) { WriteFileBytes(Work.Path() + "0.jpeg", Jpeg); }
+  void PutAlpha(const TBytes& Bytes) { WriteFileBytes(Work.Path() + "alpha", Bytes); }
+};
+
+TEST_F(AlphaPNGTest, JPEGAlphaIsAppliedTopRowFirstAndTheAlphaFileExpanded) {
+  const TBytes Plane = {0, 64, 128, 192, 255, 10};
+  for (bool Gray : {false, true}) {
+    SCOPED_TRACE(Gray ? "grayscale" : "colour");
+    PutJPEG(EncodeJPEG(Pattern(3, 2, 1), 90, Gray));
+    PutAlpha(Zlib(Plane));
+    JPEGAlphaToPNG(Work.Path(), "0.jpeg", Png);
+
+    TPngImage Image = ReadPNG(Png);
+    EXPECT_EQ(Image.Width, 3u);
+    EXPECT_EQ(Image.Height, 2u);
+    EXPECT_EQ(Image.ColorType, PNG_COLOR_TYPE_RGB_ALPHA);
+    EXPECT_EQ(Image.BitDepth, 8);
+    QImage Decoded = DecodeJPEGFile(Work.Path() + "0.jpeg");
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 3; ++x) {
+        const uint8_t* Pixel = &Image.Rows[y][x * 4];
+        EXPECT_EQ(Pixel[3], Plane[y * 3 + x]);
+        QColor Colour = Decoded.pixelColor(x, y);  // colours as decoded, not premultiplied
+        EXPECT_EQ(Pixel[0], Colour.red());
+        EXPECT_EQ(Pixel[1], Colour.green());
+        EXPECT_EQ(Pixel[2], Colour.blue());
+      }
+    }
+    EXPECT_EQ(ReadFileBytes(Work.Path() + "alpha"), Plane);
+    EXPECT_EQ(FilesIn(Out.Path()), std::vector<std::string>{"pic7.png"});
+  }
+}
+
+TEST_F(AlphaPNGTest, ExtraAlphaBytesAreDroppedAndAnOldPNGIsReplaced) {
+  WriteFileBytes(Png, {'o', 'l', 'd'});
+  PutJPEG(EncodeJPEG(Pattern(2, 2)));
+  PutAlpha(Zlib({1, 2, 3, 4, 5, 6, 7, 8}));
+  JPEGAlphaToPNG(Work.Path(), "0.jpeg", Png);
+  TPngImage Image = ReadPNG(Png);
+  EXPECT_EQ(Image.Rows[1][7], 4);
+  EXPECT_EQ(ReadFileBytes(Work.Path() + "alpha"), (TBytes{1, 2, 3, 4}));
+}
+
+struct ComposeFailure {
+  const char* Name;
+  bool ValidJPEG;
+  TBytes Alpha;
+  bool AlphaFile;
+};
+
+TEST_F(AlphaPNGTest, AFailingJPEGComposerWritesNoPNGAndKeepsTheCompressedAlpha) {
+  TBytes Good = Zlib(TBytes(12, 200));
+  const ComposeFailure Cases[] = {
+      {"alpha not zlib", true, {1, 2, 3, 4, 5, 6, 7, 8}, true},
+      {"alpha inflates short", true, Zlib(TBytes(11, 200)), true},
+      {"alpha stream cut", true, {Good.begin(), Good.begin() + 2}, true},
+      {"alpha empty", true, {}, true},
+      {"no alpha file", true, {}, false},
+      {"JPEG not decodable", false, Good, true},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    std::filesystem::remove(Work.Path() + "alpha");
+    PutJPEG(Case.ValidJPEG ? EncodeJPEG(Pattern(4, 3)) : TBytes{0xFF, 0xD8, 0xFF, 0xC4, 0, 3, 1});
+    if (Case.AlphaFile) PutAlpha(Case.Alpha);
+    EXPECT_THROW(JPEGAlphaToPNG(Work.Path(), "0.jpeg", Png), EPictureError);
+    EXPECT_TRUE(FilesIn(Out.Path()).empty());
+    EXPECT_EQ(FileExists(Work.Path() + "alpha"), Case.AlphaFile);
+    if (Case.AlphaFile) {
+      EXPECT_EQ(ReadFileBytes(Work.Path() + "alpha"), Case.Alpha);
+    }
+  }
+}
+
+TEST_F(AlphaPNGTest, APNGFolderThatIsMissingFailsCleanly) {
+  PutJPEG(EncodeJPEG(Pattern(2, 2)));
+  PutAlpha(Zlib(TBytes(4, 1)));
+  EXPECT_THROW(JPEGAlphaToPNG(Work.Path(), "0.jpeg", Out.Path() + "missing/p.png"), EPictureError);
+  EXPECT_THROW(WritePNGWithAlpha(QImage(), nullptr, 0, false, Png), EPictureError);
+  EXPECT_TRUE(FilesIn(Out.Path()).empty());
+}
+
+// The colour-mapped DefineBitsLossless2 picture 5 x 2 is widened to 8 x 2.
+TEST_F(AlphaPNGTest, LosslessAlphaIsAppliedBottomRowFirst) {
+  TLosslessConverter Converter(Work.Path());
+  TBytes Test = {10, 20, 30, 0, 40, 50, 60, 200};
+  const TBytes Indices = {0, 1, 0, 1, 0, 1, 1, 0, 0, 1};
+  TBytes Data = ColorMappedData(Test, Indices, 5, 2);
+  WriteFileBytes(Work.Path() + "test", Data);
+  Converter.WriteBMPHeader(5, 2, 3);
+  tSWFStream Bmp;
+  Converter.ColorMappedToBMP(5, 2, 1, Bmp, true);
+  ASSERT_EQ(Bmp.Size(), 102u);
+  TBytes Plane = ReadFileBytes(Work.Path() + "alpha");
+  ASSERT_EQ(Plane.size(), 16u);
+
+  BMPAlphaToPNG(Work.Path(), "0.bmp", Png);
+  TPngImage Image = ReadPNG(Png);
+  EXPECT_EQ(Image.Width, 8u);
+  EXPECT_EQ(Image.Height, 2u);
+  EXPECT_EQ(Image.ColorType, PNG_COLOR_TYPE_RGB_ALPHA);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const uint8_t* Pixel = &Image.Rows[y][x * 4];
+      uint8_t Index = x < 5 ? Indices[y * 5 + x] : 0;
+      EXPECT_EQ(Pixel[3], Plane[(1 - y) * 8 + x]);
+      EXPECT_EQ(Pixel[3], Index ? 200 : 0);
+      EXPECT_EQ(Pixel[0], Index ? 40 : 10);  // colour unchanged by alpha 0
+      EXPECT_EQ(Pixel[2], Index ? 60 : 30);
+    }
+  }
+}
+
+TEST_F(AlphaPNGTest, PixelsAShortLosslessPlaneDoesNotReachStayOpaque) {
+  QImage Picture(3, 2, QImage::Format_RGB888);
+  Picture.fill(QColor(1, 2, 3));
+  Picture.save(QString::fromStdString(Work.Path() + "0.bmp"), "BMP");
+  WriteFileBytes(Work.Path() + "alpha", {9, 8, 7, 6});
+  BMPAlphaToPNG(Work.Path(), "0.bmp", Png);
+  TPngImage Image = ReadPNG(Png);
+  // Plane bytes 0..3 cover the bottom row and the first pixel of the top one.
+  EXPECT_EQ(Image.Rows[1][3], 9);
+  EXPECT_EQ(Image.Rows[1][11], 7);
+  EXPECT_EQ(Image.Rows[0][3], 6);
+  EXPECT_EQ(Image.Rows[0][7], 255);
+  EXPECT_EQ(Image.Rows[0][11], 255);
+  EXPECT_EQ(Image.Rows[0][0], 1);
+}
+
+TEST_F(AlphaPNGTest, APaletteBitmapStaysIndexedWithEveryEntryOpaque) {
+  TLosslessConverter Converter(Work.Path());
+  WriteFileBytes(Work.Path() + "test",
+                 ColorMappedData({10, 20, 30, 40, 50, 60}, {0, 1, 1, 0}, 2, 2));
+  Converter.WriteBMPHeader(2, 2, 3);
+  tSWFStream Bmp;
+  Converter.ColorMappedToBMP(2, 2, 1, Bmp, false);
+  ASSERT_EQ(Bmp.Size(), 54u + 1024u + 8u);
+  WriteFileBytes(Work.Path() + "alpha", {0, 0, 0, 0});
+
+  BMPAlphaToPNG(Work.Path(), "0.bmp", Png);
+  TPngImage Image = ReadPNG(Png);
+  EXPECT_EQ(Image.ColorType, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_EQ(Image.Width, 2u);
+  TBytes Transparency = ReadTRNS(Png);
+  ASSERT_FALSE(Transparency.empty());
+  for (uint8_t Alpha : Transparency) EXPECT_EQ(Alpha, 255);
+  EXPECT_EQ(Image.Rows[0][0], 0);  // indices as stored, top row first
+  EXPECT_EQ(Image.Rows[0][1], 1);
+}
+
+TEST_F(AlphaPNGTest, ABMPThatCannotBeReadWritesNoPNG) {
+  WriteFileBytes(Work.Path() + "0.bmp", {'B', 'M', 1, 2, 3});
+  WriteFileBytes(Work.Path() + "alpha", {1});
+  EXPECT_THROW(BMPAlphaToPNG(Work.Path(), "0.bmp", Png), EPictureError);
+  EXPECT_THROW(BMPAlphaToPNG(Work.Path(), "missing.bmp", Png), EPictureError);
+  EXPECT_TRUE(FilesIn(Out.Path()).empty());
+}
+
+}  // namespace
