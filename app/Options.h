@@ -38,6 +38,8 @@ class TSpinField : public QAbstractSpinBox {
   // The text read as a number, within the range.
   int Value() const;
   void SetValue(int Value);
+  // The field's text as the user edits it.
+  using QAbstractSpinBox::lineEdit;
 
   QValidator::State validate(QString& Input, int& Pos) const override;
   void stepBy(int Steps) override;
