@@ -1,0 +1,20 @@
+// The program's pictures, drawn in code: toolbar images, the picture shown
+// for a movie without pictures, and the mark of a picture that cannot be
+// decoded.
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+
+enum class TToolbarImage { Open, Save, SaveAll, Help };
+
+// A 32 x 32 toolbar image.
+QImage ToolbarImage(TToolbarImage Kind);
+QIcon ToolbarIcon(TToolbarImage Kind);
+
+// 300 x 225, reading NO IMAGES.
+QImage NoImagesPicture();
+
+// Size x Size: a grey box crossed out, the thumbnail of a picture that
+// cannot be decoded.
+QImage UndecodablePicture(int Size);

@@ -1,0 +1,787 @@
+#include "app/Main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "app/About.h"
+#include "app/Grid.h"
+#include "app/GridArtwork.h"
+#include "app/HelpError.h"
+#include "app/Lang.h"
+#include "app/Options.h"
+#include "extract/Thread.h"
+
+namespace {
+
+constexpr int InfoPanelHeight = 111;
+constexpr int StatusBarHeight = 20;
+// Room the grid keeps beside its columns for its scroll bar.
+constexpr int GridSpare = 20;
+
+QString FromStd(const std::string& Text) {
+  return QString::fromStdString(Text);
+}
+
+bool FileExists(const std::string& FileName) {
+  return QFile::exists(FromStd(FileName));
+}
+
+void DeleteFile(const std::string& FileName) {
+  std::remove(FileName.c_str());
+}
+
+// Numerator / Denominator to the nearest integer, halves to the even one.
+int RoundHalfEven(int Numerator, int Denominator) {
+  int Quotient = Numerator / Denominator;
+  const int Twice = 2 * (Numerator % Denominator);
+  if (Twice > Denominator || (Twice == Denominator && (Quotient & 1))) ++Quotient;
+  return Quotient;
+}
+
+// Bits per pixel of a BMP file as its pixels are laid out: a 16-bit file
+// without colour masks (or with 5-5-5 masks) holds 15-bit pixels. 0 when
+// the header cannot be read.
+int BMPBitsPerPixel(const std::string& FileName) {
+  QFile File(FromStd(FileName));
+  if (!File.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray Header = File.read(70);
+  if (Header.size() < 34 || Header[0] != 'B' || Header[1] != 'M') return 0;
+  const auto U8 = [&Header](int At) { return uint32_t(uint8_t(Header[At])); };
+  const auto U16 = [&U8](int At) { return U8(At) | U8(At + 1) << 8; };
+  const auto U32 = [&U16](int At) { return U16(At) | U16(At + 2) << 16; };
+  const int Bits = int(U16(28));
+  if (Bits != 16) return Bits;
+  const uint32_t Compression = U32(30);
+  if (Compression == 3 && Header.size() >= 58) {  // bit fields: the red mask tells
+    const uint32_t RedMask = U32(54);
+    return RedMask == 0x7C00 ? 15 : 16;
+  }
+  return Compression == 0 ? 15 : 16;
+}
+
+// A command's items run it and follow its enabled state.
+void BindItem(QAction* Item, QAction* Command) {
+  QObject::connect(Item, &QAction::triggered, Command, &QAction::trigger);
+  QObject::connect(Command, &QAction::changed, Item,
+                   [Item, Command] { Item->setEnabled(Command->isEnabled()); });
+  Item->setEnabled(Command->isEnabled());
+}
+
+QAction* NamedAction(const char* Name, QObject* Parent) {
+  auto* Action = new QAction(Parent);
+  Action->setObjectName(QLatin1String(Name));
+  return Action;
+}
+
+QLabel* InfoLabel(const char* Name, const QString& Text, int X, int Y, int Width, QWidget* Parent) {
+  auto* Label = new QLabel(Text, Parent);
+  Label->setObjectName(QLatin1String(Name));
+  Label->setGeometry(X, Y, Width, std::max(17, Label->sizeHint().height()));
+  return Label;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Image controls, status panels, the left dock
+// ---------------------------------------------------------------------------
+
+TPictureView::TPictureView(bool Centered, QWidget* Parent) : QWidget(Parent), FCentered(Centered) {}
+
+void TPictureView::SetPicture(const QImage& Picture) {
+  FPicture = Picture;
+  update();
+}
+
+QRect TPictureView::PictureRect() const {
+  if (FPicture.isNull()) return {};
+  if (!FCentered) return rect();
+  QSize Size = FPicture.size();
+  if (Size.width() > width() || Size.height() > height())
+    Size = Size.scaled(size(), Qt::KeepAspectRatio);
+  return QRect(QPoint((width() - Size.width()) / 2, (height() - Size.height()) / 2), Size);
+}
+
+void TPictureView::paintEvent(QPaintEvent*) {
+  if (FPicture.isNull()) return;
+  QPainter Painter(this);
+  Painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  Painter.drawImage(PictureRect(), FPicture);
+}
+
+TStatusPanel::TStatusPanel(Qt::Alignment Alignment, bool Framed, QWidget* Parent)
+    : QFrame(Parent), FAlignment(Alignment | Qt::AlignVCenter) {
+  setFrameStyle(Framed ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
+  auto* Layout = new QVBoxLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+}
+
+void TStatusPanel::SetText(const QString& Text) {
+  FText = Text;
+  update();
+}
+
+void TStatusPanel::Host(QWidget* Control) {
+  layout()->addWidget(Control);
+}
+
+void TStatusPanel::paintEvent(QPaintEvent* Event) {
+  QFrame::paintEvent(Event);
+  if (FText.isEmpty()) return;
+  QPainter Painter(this);
+  const QRect Area = contentsRect().adjusted(3, 0, -3, 0);
+  Painter.drawText(Area, int(FAlignment),
+                   fontMetrics().elidedText(FText, Qt::ElideLeft, Area.width()));
+}
+
+void TResizeDock::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  emit Resized();
+}
+
+// ---------------------------------------------------------------------------
+// Progress of the long operations, shown in the splash and the status bar
+// ---------------------------------------------------------------------------
+
+class TMainForm::TWindowObserver : public TExtractObserver {
+ public:
+  explicit TWindowObserver(TMainForm& Form) : F(Form) {}
+
+  void WalkStarted(const std::string& MoviePath) override {
+    F.SetPanelText(3, FromStd(MoviePath));
+    F.Image2->hide();
+    F.Image3->hide();
+    F.VDT->show();
+    F.FAbout->BeginSplash(F.Lang(mesExtractingPictures));
+    F.Repaint(F.FAbout);
+    FTimer.start();
+  }
+
+  void WalkProgress(int Percent) override {
+    F.FAbout->SetSplashProgress(Percent);
+    // Movies can hold many thousands of records: the screen follows the
+    // percentage, not every record.
+    if (Percent == FLastPercent && FTimer.elapsed() < 100) return;
+    FLastPercent = Percent;
+    FTimer.restart();
+    F.repaint();
+    F.Repaint(F.FAbout);
+  }
+
+  void SaveProgress(int32_t Done, int32_t Total) override {
+    F.ProgressBar1->setRange(0, std::max(1, Total));
+    F.ProgressBar1->setValue(Done);
+    F.Repaint(F.TBXStatusBar1);
+  }
+
+  void PictureFailed(int32_t Number, const std::string& Message) override {
+    Failures << QStringLiteral("%1: %2").arg(Number).arg(FromStd(Message));
+  }
+
+  QStringList Failures;
+
+ private:
+  TMainForm& F;
+  QElapsedTimer FTimer;
+  int FLastPercent = -1;
+};
+
+// ---------------------------------------------------------------------------
+// Creation
+// ---------------------------------------------------------------------------
+
+TMainForm::TMainForm(TSettings& Settings, QWidget* Parent)
+    : QMainWindow(Parent), FSettings(Settings), FWorkspace(Settings.ProgramDir + "TEMP/") {
+  setObjectName(QLatin1String(LangName::MainForm));
+  setWindowTitle(QStringLiteral("Quillory"));
+  setMinimumSize(MinWidth, MinHeight);
+  move(DesignedLeft, DesignedTop);
+  resize(DesignedWidth, DesignedHeight);
+
+  OpenDialog1 = [this] {
+    return QFileDialog::getOpenFileName(this, QString(), QString(),
+                                        QStringLiteral("SWF files (*.swf)"));
+  };
+  ShowModal = [](QDialog& Dialog) { return Dialog.exec(); };
+
+  BuildCommands();
+  BuildLayout();
+  FormCreate();
+
+  FAbout = new TFAbout(FSettings, this);
+  OptionsForm = new TOptionsForm(FSettings, this);
+  FHelpError = new TFHelpError(FSettings, this);
+}
+
+TMainForm::~TMainForm() {
+  // A build still waiting for this window is delivered (and does nothing)
+  // so its thread can end before the window goes.
+  FClosing = true;
+  const std::vector<TDrawThread*> Threads = FThreads;
+  for (TDrawThread* Thread : Threads) {
+    while (!Thread->wait(10)) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    delete Thread;
+  }
+}
+
+void TMainForm::BuildCommands() {
+  const auto Command = [this](const char* Name, void (TMainForm::*Handler)()) {
+    auto* Action = new TCommandAction(this);
+    Action->setObjectName(QLatin1String(Name));
+    connect(Action, &QAction::triggered, this, Handler);
+    return Action;
+  };
+  AOpen = Command("AOpen", &TMainForm::AOpenExecute);
+  ASave = Command("ASave", &TMainForm::ASaveExecute);
+  ASaveAll = Command("ASaveAll", &TMainForm::ASaveAllExecute);
+  AHelp = Command("AHelp", &TMainForm::AHelpExecute);
+  ASave->setEnabled(false);
+  ASaveAll->setEnabled(false);
+}
+
+void TMainForm::BuildLayout() {
+  using namespace LangName;
+
+  // Top dock: the menu bar above the toolbar.
+  TBXDock1 = new QWidget(this);
+  TBXDock1->setObjectName(QStringLiteral("TBXDock1"));
+  auto* TopLayout = new QVBoxLayout(TBXDock1);
+  TopLayout->setContentsMargins(0, 0, 0, 0);
+  TopLayout->setSpacing(0);
+  MainMenu = new QMenuBar(TBXDock1);
+  MainMenu->setObjectName(QStringLiteral("MainMenu"));
+  Toolbar = new QToolBar(TBXDock1);
+  Toolbar->setObjectName(QStringLiteral("Toolbar"));
+  Toolbar->setMovable(false);
+  Toolbar->setFloatable(false);
+  Toolbar->setIconSize(QSize(32, 32));
+  Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  TopLayout->addWidget(MainMenu);
+  TopLayout->addWidget(Toolbar);
+  setMenuWidget(TBXDock1);
+
+  const auto ToolButton = [this](const char* Name, TToolbarImage Image, QAction* Command) {
+    QAction* Item = NamedAction(Name, this);
+    Item->setIcon(ToolbarIcon(Image));
+    BindItem(Item, Command);
+    auto* Button = new QToolButton(Toolbar);
+    Button->setObjectName(QLatin1String(Name));
+    Button->setDefaultAction(Item);
+    Button->setIconSize(QSize(32, 32));
+    Button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Button->setAutoRaise(true);
+    Button->setMinimumWidth(56);
+    Toolbar->addWidget(Button);
+    return Button;
+  };
+  buttonOpen = ToolButton(LangName::buttonOpen, TToolbarImage::Open, AOpen);
+  Toolbar->addSeparator();
+  buttonSave = ToolButton(LangName::buttonSave, TToolbarImage::Save, ASave);
+  buttonSaveAll = ToolButton(LangName::buttonSaveAll, TToolbarImage::SaveAll, ASaveAll);
+  Toolbar->addSeparator();
+  buttonHelp = ToolButton(LangName::buttonHelp, TToolbarImage::Help, AHelp);
+
+  // Menus. No shortcuts and no check marks: the language shows through the texts.
+  const auto Menu = [this](const char* Name) {
+    auto* Submenu = new QMenu(MainMenu);
+    Submenu->setObjectName(QLatin1String(Name));
+    MainMenu->addMenu(Submenu);
+    return Submenu;
+  };
+  const auto Item = [this](QMenu* Submenu, const char* Name) {
+    QAction* Action = NamedAction(Name, this);
+    Submenu->addAction(Action);
+    return Action;
+  };
+  submenuFile = Menu(LangName::submenuFile);
+  menuOpen = Item(submenuFile, LangName::menuOpen);
+  submenuFile->addSeparator();
+  menuSave = Item(submenuFile, LangName::menuSave);
+  menuSaveAll = Item(submenuFile, LangName::menuSaveAll);
+  submenuFile->addSeparator();
+  menuExit = Item(submenuFile, LangName::menuExit);
+  submenuView = Menu(LangName::submenuView);
+  menuEnglish = Item(submenuView, LangName::menuEnglish);
+  menuFrench = Item(submenuView, LangName::menuFrench);
+  submenuView->addSeparator();
+  menuOptions = Item(submenuView, LangName::menuOptions);
+  submenuHelp = Menu(LangName::submenuHelp);
+  menuHelp = Item(submenuHelp, LangName::menuHelp);
+  menuAbout = Item(submenuHelp, LangName::menuAbout);
+  BindItem(menuOpen, AOpen);
+  BindItem(menuSave, ASave);
+  BindItem(menuSaveAll, ASaveAll);
+  BindItem(menuHelp, AHelp);
+  connect(menuExit, &QAction::triggered, this, &TMainForm::menuExitClick);
+  connect(menuEnglish, &QAction::triggered, this, &TMainForm::menuEnglishClick);
+  connect(menuFrench, &QAction::triggered, this, &TMainForm::menuFrenchClick);
+  connect(menuOptions, &QAction::triggered, this, &TMainForm::menuOptionsClick);
+  connect(menuAbout, &QAction::triggered, this, &TMainForm::menuAboutClick);
+
+  // Left dock: the grid, and the preview pane with the picture information.
+  TBXDock2 = new TResizeDock(this);
+  TBXDock2->setObjectName(QStringLiteral("TBXDock2"));
+  setCentralWidget(TBXDock2);
+  connect(TBXDock2, &TResizeDock::Resized, this, &TMainForm::FormResize);
+
+  TBXToolWindow1 = new QWidget(TBXDock2);
+  TBXToolWindow1->setObjectName(QStringLiteral("TBXToolWindow1"));
+  VDT = new TThumbnailGrid(FWorkspace, TBXToolWindow1);
+  VDT->setObjectName(QStringLiteral("VDT"));
+  connect(VDT, &TThumbnailGrid::CellClicked, this, &TMainForm::VDTColumnClick);
+  Image3 = new TPictureView(false, TBXToolWindow1);
+  Image3->setObjectName(QStringLiteral("Image3"));
+  QImage White(1, 1, QImage::Format_RGB32);
+  White.fill(Qt::white);
+  Image3->SetPicture(White);
+  Image3->hide();
+  Image2 = new TPictureView(true, TBXToolWindow1);
+  Image2->setObjectName(QStringLiteral("Image2"));
+  Image2->SetPicture(NoImagesPicture());
+  Image2->hide();
+
+  TBXToolWindow2 = new QWidget(TBXDock2);
+  TBXToolWindow2->setObjectName(QStringLiteral("TBXToolWindow2"));
+  auto* PaneLayout = new QVBoxLayout(TBXToolWindow2);
+  PaneLayout->setContentsMargins(0, 4, 4, 0);
+  PaneLayout->setSpacing(0);
+  Image1 = new TPictureView(true, TBXToolWindow2);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  PaneLayout->addWidget(Image1, 1);
+  auto* InfoPanel = new QWidget(TBXToolWindow2);
+  InfoPanel->setFixedHeight(InfoPanelHeight);
+  PaneLayout->addWidget(InfoPanel);
+  labelPicNum = InfoLabel(LangName::labelPicNum, "Picture number", 5, 12, 100, InfoPanel);
+  labelType = InfoLabel(LangName::labelType, "Type of picture", 5, 36, 100, InfoPanel);
+  labelDimensions = InfoLabel(LangName::labelDimensions, "Dimensions", 5, 60, 100, InfoPanel);
+  labelColorMode = InfoLabel(LangName::labelColorMode, "Color mode", 5, 84, 100, InfoPanel);
+  const int ValueWidth = InfoPanelWidth - 128 - 4;
+  Label1 = InfoLabel("Label1", QString(), 128, 12, ValueWidth, InfoPanel);
+  Label2 = InfoLabel("Label2", QString(), 128, 36, ValueWidth, InfoPanel);
+  Label3 = InfoLabel("Label3", QString(), 128, 60, ValueWidth, InfoPanel);
+  Label4 = InfoLabel("Label4", QString(), 128, 84, ValueWidth, InfoPanel);
+
+  // Status bar: five panels; 0 hosts the progress bar, 1 and 3 a label.
+  TBXStatusBar1 = new QStatusBar(this);
+  TBXStatusBar1->setObjectName(QStringLiteral("TBXStatusBar1"));
+  TBXStatusBar1->setSizeGripEnabled(false);
+  TBXStatusBar1->setFixedHeight(StatusBarHeight);
+  setStatusBar(TBXStatusBar1);
+  const auto Panel = [this](Qt::Alignment Alignment, bool Framed, int Width, int Stretch) {
+    auto* P = new TStatusPanel(Alignment, Framed, TBXStatusBar1);
+    P->setObjectName(QStringLiteral("StatusPanel%1").arg(FPanels.size()));
+    if (Stretch)
+      P->setMinimumWidth(Width);
+    else
+      P->setFixedWidth(Width);
+    TBXStatusBar1->addWidget(P, Stretch);
+    FPanels.push_back(P);
+    return P;
+  };
+  Panel(Qt::AlignLeft, false, 200, 0);
+  Panel(Qt::AlignLeft, false, 100, 0);
+  Panel(Qt::AlignLeft, false, 20, 0);
+  Panel(Qt::AlignRight, false, 300, 3);
+  Panel(Qt::AlignLeft, true, 20, 0);
+  ProgressBar1 = new QProgressBar(FPanels[0]);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setTextVisible(false);
+  FPanels[0]->Host(ProgressBar1);
+  ProgressBar1->hide();
+  const auto PanelLabel = [this](const char* Name, TStatusPanel* Host) {
+    auto* Label = new QLabel(Host);
+    Label->setObjectName(QLatin1String(Name));
+    Label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label->setAttribute(Qt::WA_TranslucentBackground);
+    Label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Host->Host(Label);
+    return Label;
+  };
+  Label5 = PanelLabel("Label5", FPanels[1]);
+  Label6 = PanelLabel("Label6", FPanels[3]);
+}
+
+void TMainForm::FormCreate() {
+  TSettings::TWindowBounds Bounds{DesignedTop, DesignedLeft, DesignedWidth, DesignedHeight};
+  FSettings.StartupLoad(Bounds);  // keeps the designed bounds when it fails
+  // One at a time, each held at the minimum size.
+  move(x(), Bounds.Top);
+  move(Bounds.Left, y());
+  resize(Bounds.Width, height());
+  resize(width(), Bounds.Height);
+  FWorkspace.OutputDir = FSettings.OutputDir;
+
+  UpdateTotal(0);
+  SetPanelText(3, Lang(mesFileNotLoaded));
+  ResetWorkspace();
+}
+
+// ---------------------------------------------------------------------------
+// Status bar and texts
+// ---------------------------------------------------------------------------
+
+QString TMainForm::Lang(const char* Key) const {
+  return LangText(FSettings.ProgramDir, Key, FSettings.Language);
+}
+
+QString TMainForm::PanelText(int Panel) const {
+  return Panel >= 0 && Panel < int(FPanels.size()) ? FPanels[size_t(Panel)]->Text() : QString();
+}
+
+void TMainForm::SetPanelText(int Panel, const QString& Text) {
+  if (Panel >= 0 && Panel < int(FPanels.size())) FPanels[size_t(Panel)]->SetText(Text);
+}
+
+void TMainForm::UpdateTotal(int32_t Count) {
+  SetPanelText(1, Lang(mesTotal) + QLatin1Char(' ') + QString::number(Count) + QLatin1Char(' ') +
+                      Lang(mesImages));
+}
+
+void TMainForm::Repaint(QWidget* Widget) {
+  // Long operations take no input: only painting (and the system's own
+  // events) goes on while they run.
+  if (Widget) Widget->repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+TPictureSettings TMainForm::PictureSettings() const {
+  return {FSettings.Prefix, FSettings.BGSquareSize, FSettings.BGColor, FSettings.PicSize};
+}
+
+// ---------------------------------------------------------------------------
+// Workspace, open and thumbnails
+// ---------------------------------------------------------------------------
+
+void TMainForm::ResetWorkspace() {
+  ShowInfoLabels(false);
+  VDT->SetRootNodeCount(0);
+  FThumbnailsDone = 0;
+  ::ResetWorkspace(FWorkspace, FSettings.PicSize);
+  FSettings.CellSize = FWorkspace.CellSize;
+  Image1->Clear();
+  VDT->SetDefaultNodeHeight(FWorkspace.CellSize);
+  for (int J = 0; J < std::min(FWorkspace.ColumnsPerRow, VDT->ColumnCount()); ++J)
+    VDT->setColumnWidth(J, FWorkspace.CellSize);
+  ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+}
+
+void TMainForm::AOpenExecute() {
+  const QString Path = OpenDialog1 ? OpenDialog1() : QString();
+  if (Path.isEmpty()) return;
+
+  ResetWorkspace();
+  ::DropPictureStores(FWorkspace);
+  const uint64_t Generation = ++FGeneration;
+  FPendingBuild = 0;
+  TWindowObserver Observer(*this);
+  try {
+    ::OpenAndExtract(FWorkspace, Path.toStdString(),
+                     FSettings.ReadImageDir(TSettings::DefaultRootDir), &Observer);
+  } catch (const std::exception& Error) {
+    ErrorBox(this, QString::fromUtf8(Error.what()));
+  }
+  FitColumns();
+  UpdateTotal(FWorkspace.Pictures.Count);
+  VDT->SetRootNodeCount(0);
+  FPendingBuild = Generation;
+  StartDrawThread(Generation);
+}
+
+void TMainForm::StartDrawThread(uint64_t Generation) {
+  auto* Thread = new TDrawThread(this, [this, Generation] { DrawPictures(Generation); });
+  FThreads.push_back(Thread);
+  connect(Thread, &QThread::finished, this, [this, Thread] { std::erase(FThreads, Thread); });
+  Thread->start();
+}
+
+void TMainForm::DrawPictures(uint64_t Generation) {
+  if (FClosing || FBuilding || Generation != FGeneration || Generation != FPendingBuild) return;
+  FBuilding = true;
+  FAbout->SetSplashProgress(0);
+  FAbout->SetSplashMessage(Lang(mesDrawing));
+  Repaint(FAbout);
+
+  const int32_t Count = FWorkspace.Pictures.Count;
+  const TPictureSettings Settings = PictureSettings();
+  const int Step = Count > 0 ? RoundHalfEven(85, Count) : 0;
+  FWorkspace.Thumbnails.assign(size_t(Count), QImage());
+  for (int32_t I = 0; I < Count; ++I) {
+    QImage Thumbnail;
+    try {
+      Thumbnail = BuildThumbnail(FWorkspace, I, Settings);
+    } catch (const std::exception&) {
+      // Marked below; the other pictures are still built.
+    }
+    if (Thumbnail.isNull()) Thumbnail = UndecodablePicture(Settings.PicSize);
+    FWorkspace.Thumbnails[size_t(I)] = Thumbnail;
+    FThumbnailsDone = I + 1;
+    const int Columns = std::max(1, FWorkspace.ColumnsPerRow);
+    // The row of the pictures before this one is complete.
+    if (I != 0 && I % Columns == 0)
+      VDT->SetRootNodeCount(std::max(VDT->RootNodeCount(), I / Columns));
+    Repaint(VDT);
+    FAbout->SetSplashProgress(FAbout->SplashProgress() + Step);
+    Repaint(FAbout);
+  }
+  FBuilding = false;
+  FPendingBuild = 0;
+  VDT->SetRootNodeCount(ShowableRows());  // the last, possibly partial, row
+
+  ProgressBar1->hide();
+  FAbout->EndSplash();
+  SetPanelText(0, Lang(mesReady));
+  if (Count == 0) {
+    VDT->SetRootNodeCount(0);
+    ASaveAll->setEnabled(false);
+    Image3->show();
+    Image2->show();
+    VDT->hide();
+  } else {
+    ASaveAll->setEnabled(true);
+  }
+}
+
+int TMainForm::ShowableRows() const {
+  const int Columns = std::max(1, FWorkspace.ColumnsPerRow);
+  if (FBuilding) return FThumbnailsDone > 0 ? (FThumbnailsDone - 1) / Columns : 0;
+  return (FThumbnailsDone + Columns - 1) / Columns;
+}
+
+// ---------------------------------------------------------------------------
+// Grid
+// ---------------------------------------------------------------------------
+
+bool TMainForm::FitColumns() {
+  // A grid too narrow for one cell still shows one column.
+  const int Columns = std::max(1, (VDT->width() - GridSpare) / FWorkspace.CellSize);
+  FWorkspace.ColumnsPerRow = Columns;
+  if (VDT->ColumnCount() == Columns) return false;
+  VDT->SetRootNodeCount(0);
+  while (VDT->ColumnCount() > Columns) VDT->DeleteColumn(1);
+  while (VDT->ColumnCount() < Columns) VDT->AddColumn(FWorkspace.CellSize);
+  FWorkspace.ChangeToggle = true;
+  return true;
+}
+
+void TMainForm::LayoutGrid() {
+  try {
+    if (FLayoutPending) {
+      FWorkspace.CellSize = FSettings.ReadPicSize() + 20;
+      VDT->SetDefaultNodeHeight(FWorkspace.CellSize);
+      FLayoutPending = false;
+    }
+    if (FitColumns()) {
+      VDT->SetRootNodeCount(ShowableRows());
+      TBXToolWindow2->update();
+    }
+  } catch (const std::exception&) {
+    // A layout that fails keeps the grid as it was.
+  }
+}
+
+void TMainForm::FormResize() {
+  const int DockHeight = TBXDock2->height();
+  TBXToolWindow1->setGeometry(0, 0, std::max(0, width() - InfoPanelWidth - 8), DockHeight);
+  const int PaneWidth = TBXToolWindow1->width();
+  VDT->setGeometry(4, 4, std::max(0, PaneWidth - 8), std::max(0, DockHeight - 13));
+  Image3->setGeometry(0, 0, PaneWidth, DockHeight);
+  Image2->setGeometry(0, 0, PaneWidth, DockHeight);
+  TBXToolWindow2->setGeometry(TBXDock2->width() - InfoPanelWidth, 0, InfoPanelWidth, DockHeight);
+  LayoutGrid();
+  update();
+}
+
+QString TMainForm::ColorModeText(int BitsPerPixel) {
+  switch (BitsPerPixel) {
+    case 1:
+      return QStringLiteral("Grayscale");
+    case 4:
+      return QStringLiteral("16 colors");
+    case 8:
+      return QStringLiteral("256 colors");
+    case 15:
+      return QStringLiteral("15 bpp (RGB compression)");
+    case 16:
+      return QStringLiteral("16 bpp");
+    case 24:
+      return QStringLiteral("24 bpp");
+    case 32:
+      return QStringLiteral("32 bpp (RGB compression)");
+    default:
+      return {};
+  }
+}
+
+void TMainForm::ShowPictureInfo(const QString& Kind, int32_t Number, int Width, int BitsPerPixel,
+                                int Height) {
+  Label1->setText(QString::number(Number));
+  Label2->setText(Kind);
+  Label3->setText(QStringLiteral("%1x%2").arg(Width).arg(Height));
+  const QString Mode = ColorModeText(BitsPerPixel);
+  if (!Mode.isEmpty()) Label4->setText(Mode);  // an unknown format keeps the old text
+}
+
+void TMainForm::ShowInfoLabels(bool Visible) {
+  for (QLabel* Label :
+       {labelType, labelPicNum, labelDimensions, labelColorMode, Label1, Label2, Label3, Label4})
+    Label->setVisible(Visible);
+}
+
+void TMainForm::VDTColumnClick(int Row, int Column) {
+  setCursor(Qt::BusyCursor);
+  VDT->setCursor(Qt::BusyCursor);
+  ProgressBar1->setRange(0, 0);  // busy sign
+  ProgressBar1->show();
+  Repaint(TBXStatusBar1);
+  Image1->Clear();
+
+  FWorkspace.CurrentRow = Row;
+  FWorkspace.SelectedPicture = Column + Row * std::max(1, FWorkspace.ColumnsPerRow);
+  const int32_t Number = FWorkspace.SelectedPicture;
+  const std::string& WorkDir = FWorkspace.WorkDir;
+  const std::string Name = WorkDir + FSettings.Prefix + std::to_string(Number);
+  DeleteFile(WorkDir + "0.bmp");
+  DeleteFile(WorkDir + "0.jpeg");
+
+  bool Shown = false;
+  try {
+    ExportPicture(FWorkspace, Number, WorkDir, FSettings.Prefix);
+    QImage Bitmap;
+    QString Kind;
+    int BitsPerPixel = 0;
+    if (FileExists(Name + ".bmp")) {
+      Bitmap = QImage(FromStd(Name + ".bmp"), "BMP");
+      BitsPerPixel = BMPBitsPerPixel(Name + ".bmp");
+      Kind = QStringLiteral("BMP");
+    }
+    if (FileExists(Name + ".jpg")) {
+      Bitmap = DecodeJPEGFile(Name + ".jpg");
+      BitsPerPixel = 24;
+      Kind = QStringLiteral("JPEG");
+    }
+    if (FileExists(WorkDir + "alpha")) Kind = QStringLiteral("PNG");
+
+    QImage Preview;
+    RenderPicture(Bitmap, Preview, WorkDir + "alpha", Bitmap.height(), Bitmap.width(),
+                  FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize, FSettings.BGColor);
+    Image1->SetPicture(Preview);
+    ShowPictureInfo(Kind, Number, Bitmap.width(), BitsPerPixel, Bitmap.height());
+    Shown = true;
+  } catch (const std::exception&) {
+    // An empty slot or a picture that cannot be shown: nothing is previewed.
+  }
+  ShowInfoLabels(Shown);
+  ASave->setEnabled(Shown);
+  if (!Shown) Image1->Clear();
+  for (const char* Extension : {".jpg", ".bmp", ".png"}) DeleteFile(Name + Extension);
+
+  unsetCursor();
+  VDT->unsetCursor();
+  ProgressBar1->hide();
+  SetPanelText(0, Lang(mesReady));
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+// ---------------------------------------------------------------------------
+
+void TMainForm::ASaveExecute() {
+  try {
+    SavePicture(FWorkspace, FSettings.Prefix);
+    SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') +
+                        QString::number(FWorkspace.SelectedPicture) + QLatin1Char(' ') +
+                        Lang(mesSave));
+  } catch (const std::exception& Error) {
+    ErrorBox(this, QString::fromUtf8(Error.what()));
+  }
+}
+
+void TMainForm::ASaveAllExecute() {
+  ProgressBar1->setRange(0, std::max(1, FWorkspace.Pictures.Count));
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+  Repaint(TBXStatusBar1);
+  TWindowObserver Observer(*this);
+  int32_t Failures = 0;
+  try {
+    Failures = SaveAllPictures(FWorkspace, FSettings.Prefix, &Observer);
+  } catch (const std::exception& Error) {
+    Observer.Failures << QString::fromUtf8(Error.what());
+    ++Failures;
+  }
+  ProgressBar1->hide();
+  if (Failures == 0) {
+    SetPanelText(0, Lang(mesAllTheImagesWereSaved));
+    return;
+  }
+  // The other pictures were saved; one box tells which could not be.
+  constexpr int ShownFailures = 10;
+  QStringList Lines = Observer.Failures.mid(0, ShownFailures);
+  if (Observer.Failures.size() > ShownFailures) Lines << QStringLiteral("...");
+  ErrorBox(this, Lines.join(QLatin1Char('\n')));
+}
+
+void TMainForm::AHelpExecute() {
+  RunHelp(FSettings, this, *FHelpError, HelpOpener, HelpBoxes);
+}
+
+void TMainForm::menuExitClick() {
+  close();
+}
+
+void TMainForm::menuEnglishClick() {
+  FSettings.Language = "ENG";
+  ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+}
+
+void TMainForm::menuFrenchClick() {
+  FSettings.Language = "FRA";
+  ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+}
+
+void TMainForm::menuOptionsClick() {
+  // Confirmed options send Save straight into the chosen image folder.
+  if (ShowModal(*OptionsForm) == QDialog::Accepted) FWorkspace.OutputDir = FSettings.OutputDir;
+}
+
+void TMainForm::menuAboutClick() {
+  ShowModal(*FAbout);
+}
+
+// ---------------------------------------------------------------------------
+// Close
+// ---------------------------------------------------------------------------
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+  FormClose();
+  QMainWindow::closeEvent(Event);
+}
+
+void TMainForm::FormClose() {
+  TSettings::TWindowBounds Bounds{y(), x(), width(), height()};
+  if (isMinimized()) {
+    // The bounds it will have once restored, placed by its frame like the
+    // bounds of a window on screen.
+    const QRect Normal = normalGeometry();
+    const QPoint Frame = geometry().topLeft() - pos();
+    Bounds = {Normal.y() - Frame.y(), Normal.x() - Frame.x(), Normal.width(), Normal.height()};
+  }
+  try {
+    FSettings.CloseSave(Bounds);
+  } catch (const std::exception&) {
+    // Settings that cannot be written are not worth keeping the window for.
+  }
+}

@@ -1,0 +1,230 @@
+// The main window: menus, toolbar, the thumbnail grid with its preview pane,
+// the status bar, and the commands that open a movie, save its pictures,
+// switch the language and show the other windows.
+#pragma once
+
+#include <QFrame>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/ErrorBox.h"
+#include "app/Help.h"
+#include "app/Settings.h"
+#include "extract/Scripts.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QProgressBar;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class TCommandAction;
+class TDrawThread;
+class TFAbout;
+class TFHelpError;
+class TOptionsForm;
+class TThumbnailGrid;
+
+// A picture shown in an image control: Centered keeps the picture's size
+// (shrinking it, in proportion, only when it does not fit); otherwise it is
+// stretched over the whole control.
+class TPictureView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPictureView(bool Centered, QWidget* Parent = nullptr);
+
+  const QImage& Picture() const { return FPicture; }
+  void SetPicture(const QImage& Picture);
+  void Clear() { SetPicture(QImage()); }
+  // Where the picture is drawn in the control (empty without a picture).
+  QRect PictureRect() const;
+
+ protected:
+  void paintEvent(QPaintEvent* Event) override;
+
+ private:
+  bool FCentered;
+  QImage FPicture;
+};
+
+// One panel of the status bar: its own text, drawn under whatever control
+// it hosts.
+class TStatusPanel : public QFrame {
+  Q_OBJECT
+ public:
+  TStatusPanel(Qt::Alignment Alignment, bool Framed, QWidget* Parent = nullptr);
+
+  const QString& Text() const { return FText; }
+  void SetText(const QString& Text);
+  // Makes Control fill the panel.
+  void Host(QWidget* Control);
+
+ protected:
+  void paintEvent(QPaintEvent* Event) override;
+
+ private:
+  Qt::Alignment FAlignment;
+  QString FText;
+};
+
+// The left dock: tells the window whenever its size changes.
+class TResizeDock : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TResizeDock(QWidget* Parent = nullptr) : QWidget(Parent) {}
+
+ signals:
+  void Resized();
+
+ protected:
+  void resizeEvent(QResizeEvent* Event) override;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Builds the window and runs its creation handler (settings, status
+  // texts, workspace reset), then creates the About box, the options dialog
+  // and the help-error box, in this order, all hidden.
+  explicit TMainForm(TSettings& Settings, QWidget* Parent = nullptr);
+  ~TMainForm() override;
+
+  static constexpr int DesignedLeft = 267, DesignedTop = 200;
+  static constexpr int DesignedWidth = 792, DesignedHeight = 521;
+  static constexpr int MinWidth = 600, MinHeight = 300;
+  static constexpr int InfoPanelWidth = 287;  // TBXToolWindow2's client width
+
+  // Components, by the names their texts are stored under.
+  QWidget* TBXDock1;
+  QMenuBar* MainMenu;
+  QToolBar* Toolbar;
+  TResizeDock* TBXDock2;
+  QWidget* TBXToolWindow1;
+  TThumbnailGrid* VDT;
+  TPictureView* Image2;  // NO IMAGES
+  TPictureView* Image3;  // white background behind it
+  QWidget* TBXToolWindow2;
+  TPictureView* Image1;  // the preview
+  QLabel* labelPicNum;
+  QLabel* labelType;
+  QLabel* labelDimensions;
+  QLabel* labelColorMode;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label4;
+  QStatusBar* TBXStatusBar1;
+  QProgressBar* ProgressBar1;
+  QLabel* Label5;
+  QLabel* Label6;
+  QToolButton* buttonOpen;
+  QToolButton* buttonSave;
+  QToolButton* buttonSaveAll;
+  QToolButton* buttonHelp;
+  QMenu* submenuFile;
+  QAction* menuOpen;
+  QAction* menuSave;
+  QAction* menuSaveAll;
+  QAction* menuExit;
+  QMenu* submenuView;
+  QAction* menuEnglish;
+  QAction* menuFrench;
+  QAction* menuOptions;
+  QMenu* submenuHelp;
+  QAction* menuHelp;
+  QAction* menuAbout;
+  // The commands; each toolbar button and menu item of a command is an
+  // item of its own (named like the button or menu item, so its text is
+  // translated) that runs the command and follows its enabled state.
+  TCommandAction* AOpen;
+  TCommandAction* ASave;
+  TCommandAction* ASaveAll;
+  TCommandAction* AHelp;
+
+  TFAbout* FAbout = nullptr;
+  TOptionsForm* OptionsForm = nullptr;
+  TFHelpError* FHelpError = nullptr;
+
+  // The open dialog: answers the chosen movie, or empty when cancelled.
+  std::function<QString()> OpenDialog1;
+  // The standard error box.
+  TErrorBox ErrorBox = ShowStandardError;
+  // How the Help command opens the document and shows its boxes.
+  THelpOpener HelpOpener = DefaultHelpOpener();
+  THelpBoxes HelpBoxes;
+  // How the About box and the options dialog are shown (modally).
+  std::function<int(QDialog& Dialog)> ShowModal;
+
+  TSettings& Settings() { return FSettings; }
+  TWorkspace& Workspace() { return FWorkspace; }
+
+  QString PanelText(int Panel) const;
+  // True from the end of an open until its thumbnails are built.
+  bool ThumbnailsPending() const { return FPendingBuild != 0; }
+
+  // Handlers.
+  void AOpenExecute();
+  void ASaveExecute();
+  void ASaveAllExecute();
+  void AHelpExecute();
+  void menuExitClick();
+  void menuEnglishClick();
+  void menuFrenchClick();
+  void menuOptionsClick();
+  void menuAboutClick();
+
+  // The window's part of a workspace reset, around the core's.
+  void ResetWorkspace();
+  // Builds every thumbnail of the open whose number is Generation; a build
+  // whose open was replaced by a newer one does nothing.
+  void DrawPictures(uint64_t Generation);
+  void LayoutGrid();
+  // A click on the cell at Row, Column of the grid.
+  void VDTColumnClick(int Row, int Column);
+  void ShowPictureInfo(const QString& Kind, int32_t Number, int Width, int BitsPerPixel,
+                       int Height);
+  void ShowInfoLabels(bool Visible);
+
+  // Colour mode text of a picture with this many bits per pixel (15 for a
+  // 16-bit BMP with 5-5-5 pixels); empty when there is none.
+  static QString ColorModeText(int BitsPerPixel);
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  class TWindowObserver;
+
+  void BuildLayout();
+  void BuildCommands();
+  void FormCreate();
+  void FormResize();
+  void FormClose();
+  void SetPanelText(int Panel, const QString& Text);
+  QString Lang(const char* Key) const;
+  void UpdateTotal(int32_t Count);
+  // ColumnsPerRow from the grid's width, with the grid's columns made to
+  // match; true when the number of columns changed.
+  bool FitColumns();
+  // Rows the grid may show now: complete rows while thumbnails are still
+  // being built, every row once they are done.
+  int ShowableRows() const;
+  void StartDrawThread(uint64_t Generation);
+  void Repaint(QWidget* Widget);
+  TPictureSettings PictureSettings() const;
+
+  TSettings& FSettings;
+  TWorkspace FWorkspace;
+  std::vector<TStatusPanel*> FPanels;
+  bool FLayoutPending = true;
+  uint64_t FGeneration = 0;    // number of the latest open
+  uint64_t FPendingBuild = 0;  // open whose thumbnails are awaited, 0 for none
+  bool FBuilding = false;
+  int32_t FThumbnailsDone = 0;  // thumbnails of the current movie built so far
+  bool FClosing = false;
+  std::vector<TDrawThread*> FThreads;  // threads not finished yet
+};
