@@ -22,31 +22,32 @@ void tZDumpItem::SetData(tSWFStream* Stream) {
 
 void tZDumpItem::SetDeflated(bool Value) {
   if (Value == FDeflated) return;
-  tSWFStream& Data = DataField();
-  Data.SetPosition(0);
+  DataField().SetPosition(0);
   FDeflated = Value;
-  if (Value) {
-    CompressInPlace(Data, int32_t(Data.Size()));
-    return;
-  }
-  if (FOutEstimate == -1) {
+  if (!Value && FOutEstimate == -1) {
     Debugger.Report(this, errOutEstimateNotSet, mkError, 0, "");
     FDeflated = true;
     return;
   }
-  if (Data.Size() == 0) return;
-  if (!Data.OwnsBuffer()) {
-    // Inflating changes the size, which a view of someone else's memory cannot.
+  if (DataField().Size() == 0) return;
+  if (!DataField().OwnsBuffer()) {
+    // Bytes set as a view borrow someone else's memory, which must neither be
+    // overwritten nor resized: the block takes its own copy first.
     auto Own = std::make_unique<tSWFStream>();
-    Own->WriteBytes(Data.Buffer(), Data.Size());
+    Own->WriteBytes(DataField().Buffer(), DataField().Size());
     Own->SetPosition(0);
     ReplaceDataField(std::move(Own));
   }
-  if (!DecompressInPlace(DataField(), int32_t(DataField().Size()), uint32_t(FOutEstimate))) {
+  tSWFStream& Data = DataField();
+  if (Value) {
+    CompressInPlace(Data, int32_t(Data.Size()));
+    return;
+  }
+  if (!DecompressInPlace(Data, int32_t(Data.Size()), uint32_t(FOutEstimate))) {
     // The bridge refuses an estimate the data cannot justify (or memory ran
     // out). Compressed bytes must not pass for pixels: the block ends empty.
     Debugger.Report(this, errCantAllocate, mkError, FOutEstimate, "");
-    DataField().Reset();
+    Data.Reset();
   }
 }
 

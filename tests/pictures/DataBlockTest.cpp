@@ -257,6 +257,22 @@ TEST_F(ZDumpItemTest, WriteDeflatesInflatedBytes) {
   EXPECT_EQ(Inflated(Contents(Target), 300), Text);
 }
 
+// Bytes handed over as a view of someone else's memory are compressed into a
+// copy; the borrowed memory stays as it was.
+TEST_F(ZDumpItemTest, DeflatingBytesSetAsAViewLeavesTheirMemoryAlone) {
+  TBytes Memory(200, 'a');
+  tSWFStream View;
+  View.AttachBuffer(Memory.data(), uint32_t(Memory.size()));
+  tZDumpItem Item(0, 255);
+  Item.SetData(&View);
+  tSWFStream Target;
+  ASSERT_TRUE(Item.Write(Target));
+  EXPECT_EQ(Memory, TBytes(200, 'a'));
+  EXPECT_EQ(Inflated(Contents(Target), 200), Memory);
+  Item.SetOutEstimate(200);
+  EXPECT_EQ(Contents(Item.GetData()), Memory);
+}
+
 TEST_F(ZDumpItemTest, CloneOfAnInflatedBlockIsInflatedWithTheSameEstimate) {
   TBytes Text = Sequence(64);
   tZDumpItem Item(0, 255);
