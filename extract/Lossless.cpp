@@ -31,14 +31,20 @@ void PutUI32(uint8_t* At, uint32_t Value) {
   for (int i = 0; i < 4; ++i) At[i] = uint8_t(Value >> (8 * i));
 }
 
-// A whole working-folder file; empty when it is missing or unreadable.
-std::vector<uint8_t> LoadFile(const std::string& FileName) {
-  tSWFStream Stream;
-  std::vector<uint8_t> Bytes;
-  if (Stream.LoadFromFile(FileName) && Stream.Size() > 0)
-    Bytes.assign(Stream.Buffer(), Stream.Buffer() + Stream.Size());
-  return Bytes;
-}
+// A whole working-folder file, read once into memory; empty when it is
+// missing or unreadable.
+class TFileBytes {
+ public:
+  explicit TFileBytes(const std::string& FileName) {
+    if (!FStream.LoadFromFile(FileName)) FStream.Reset();
+  }
+  const uint8_t* data() const { return FStream.Buffer(); }
+  size_t size() const { return FStream.Size(); }
+  uint8_t operator[](size_t Index) const { return FStream.Buffer()[Index]; }
+
+ private:
+  tSWFStream FStream;
+};
 
 bool SaveFile(const std::string& FileName, const std::vector<uint8_t>& Bytes) {
   tSWFStream Stream;
@@ -46,8 +52,9 @@ bool SaveFile(const std::string& FileName, const std::vector<uint8_t>& Bytes) {
   return Stream.SaveToFile(FileName);
 }
 
-bool Append(tSWFStream& Target, const std::vector<uint8_t>& Bytes) {
-  return Bytes.empty() || Target.WriteBytes(Bytes.data(), uint32_t(Bytes.size()));
+template <class TBytes>
+bool Append(tSWFStream& Target, const TBytes& Bytes) {
+  return Bytes.size() == 0 || Target.WriteBytes(Bytes.data(), uint32_t(Bytes.size()));
 }
 
 // A BMP must fit a stream; the layouts here are bounded by "test" anyway.
@@ -90,8 +97,8 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
   const uint32_t EntrySize = WithAlpha ? 4 : 3;
   const uint32_t Entries = uint32_t(LastIndex) + 1;
   const uint64_t Rows = uint64_t(Height) * RowBytes;
-  std::vector<uint8_t> Source = LoadFile(FWorkDir + "test");
-  std::vector<uint8_t> Header = LoadFile(FWorkDir + "header");
+  TFileBytes Source(FWorkDir + "test");
+  TFileBytes Header(FWorkDir + "header");
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Entries * EntrySize + Rows) return;  // colour table or rows cut
   if (!Fits(ColorMappedPixelOffset + Rows)) return;
@@ -133,7 +140,7 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
     }
   }
 
-  std::vector<uint8_t> Finished = LoadFile(FWorkDir + "0.bmp");
+  TFileBytes Finished(FWorkDir + "0.bmp");
   uint64_t Expected =
       WithAlpha ? HeaderSize + uint64_t(Height) * RowBytes * 3 : ColorMappedPixelOffset + Rows;
   if (Finished.size() != Expected) {
@@ -146,7 +153,7 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
 void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
   const uint32_t RowBytes = RoundUp4(Width);
   const uint64_t Pixels = uint64_t(Height) * RowBytes;
-  std::vector<uint8_t> Indexed = LoadFile(FWorkDir + "0.bmp");
+  TFileBytes Indexed(FWorkDir + "0.bmp");
   tSWFStream& PaletteAlpha = *FConverterAlpha;
 
   // An 8-bit picture that is not all there gives no picture; an old plane
@@ -195,8 +202,8 @@ void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
 void TLosslessConverter::PIX15ToBMP(uint16_t Width, uint16_t Height, tSWFStream& Target) {
   const uint32_t RowPixels = (uint32_t(Width) + 1) & ~1u;
   const uint64_t RowBytes = uint64_t(RowPixels) * 2;
-  std::vector<uint8_t> Source = LoadFile(FWorkDir + "test");
-  std::vector<uint8_t> Header = LoadFile(FWorkDir + "header");
+  TFileBytes Source(FWorkDir + "test");
+  TFileBytes Header(FWorkDir + "header");
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Height * RowBytes || !Fits(HeaderSize + Height * RowBytes)) return;
 
@@ -220,8 +227,8 @@ void TLosslessConverter::ARGBToBMP(uint16_t Width, uint16_t Height, bool WithAlp
   const uint64_t SourceRow = uint64_t(Width) * 4;
   const uint32_t Padding = Width % 4;
   const uint64_t BmpRow = uint64_t(Width) * 3 + Padding;
-  std::vector<uint8_t> Source = LoadFile(FWorkDir + "test");
-  std::vector<uint8_t> Header = LoadFile(FWorkDir + "header");
+  TFileBytes Source(FWorkDir + "test");
+  TFileBytes Header(FWorkDir + "header");
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Height * SourceRow || !Fits(HeaderSize + Height * BmpRow)) return;
 
