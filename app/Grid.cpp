@@ -93,7 +93,9 @@ TThumbnailGrid::TThumbnailGrid(const TWorkspace& Workspace, QWidget* Parent)
   horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   setShowGrid(false);
-  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  // Clicks select pictures through the click handler; the grid itself
+  // neither keeps nor draws a selection.
+  setSelectionMode(QAbstractItemView::NoSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setFocusPolicy(Qt::NoFocus);  // no focus frame over a thumbnail
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

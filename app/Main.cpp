@@ -122,16 +122,28 @@ void TPictureView::paintEvent(QPaintEvent*) {
   Painter.drawImage(PictureRect(), FPicture);
 }
 
-TStatusPanel::TStatusPanel(Qt::Alignment Alignment, bool Framed, QWidget* Parent)
-    : QFrame(Parent), FAlignment(Alignment | Qt::AlignVCenter) {
+TStatusPanel::TStatusPanel(Qt::Alignment Alignment, bool Framed, int Width, bool Stretch,
+                           QWidget* Parent)
+    : QFrame(Parent), FAlignment(Alignment | Qt::AlignVCenter), FWidth(Width), FStretch(Stretch) {
   setFrameStyle(Framed ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
+  FitText();
 }
 
 void TStatusPanel::SetText(const QString& Text) {
   FText = Text;
+  FitText();
   update();
+}
+
+void TStatusPanel::FitText() {
+  // A count or a save message is worth more than the panel's design width.
+  if (FStretch) {
+    setMinimumWidth(FWidth);
+    return;
+  }
+  setFixedWidth(std::max(FWidth, fontMetrics().horizontalAdvance(FText) + 8));
 }
 
 void TStatusPanel::Host(QWidget* Control) {
@@ -381,12 +393,8 @@ void TMainForm::BuildLayout() {
   TBXStatusBar1->setFixedHeight(StatusBarHeight);
   setStatusBar(TBXStatusBar1);
   const auto Panel = [this](Qt::Alignment Alignment, bool Framed, int Width, int Stretch) {
-    auto* P = new TStatusPanel(Alignment, Framed, TBXStatusBar1);
+    auto* P = new TStatusPanel(Alignment, Framed, Width, Stretch > 0, TBXStatusBar1);
     P->setObjectName(QStringLiteral("StatusPanel%1").arg(FPanels.size()));
-    if (Stretch)
-      P->setMinimumWidth(Width);
-    else
-      P->setFixedWidth(Width);
     TBXStatusBar1->addWidget(P, Stretch);
     FPanels.push_back(P);
     return P;

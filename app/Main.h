@@ -56,7 +56,10 @@ class TPictureView : public QWidget {
 class TStatusPanel : public QFrame {
   Q_OBJECT
  public:
-  TStatusPanel(Qt::Alignment Alignment, bool Framed, QWidget* Parent = nullptr);
+  // A panel of Width pixels, wider when its text needs more, unless it
+  // takes the width left over (Stretch).
+  TStatusPanel(Qt::Alignment Alignment, bool Framed, int Width, bool Stretch,
+               QWidget* Parent = nullptr);
 
   const QString& Text() const { return FText; }
   void SetText(const QString& Text);
@@ -67,7 +70,11 @@ class TStatusPanel : public QFrame {
   void paintEvent(QPaintEvent* Event) override;
 
  private:
+  void FitText();
+
   Qt::Alignment FAlignment;
+  int FWidth;
+  bool FStretch;
   QString FText;
 };
 
