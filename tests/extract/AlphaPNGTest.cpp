@@ -247,6 +247,17 @@ TEST_F(AlphaPNGTest, APNGFolderThatIsMissingFailsCleanly) {
   EXPECT_TRUE(FilesIn(Out.Path()).empty());
 }
 
+// The PNG is finished in a temporary file beside the target; when it cannot
+// take the target's place, the temporary file goes too.
+TEST_F(AlphaPNGTest, APNGThatCannotTakeItsPlaceLeavesNoFileBehind) {
+  std::filesystem::create_directory(Png);  // the name is taken by a folder
+  QImage Picture(4, 4, QImage::Format_RGB888);
+  Picture.fill(Qt::red);
+  EXPECT_THROW(WritePNGWithAlpha(Picture, nullptr, 0, false, Png), EPictureError);
+  EXPECT_EQ(FilesIn(Out.Path()), std::vector<std::string>{"pic7.png"});
+  EXPECT_TRUE(std::filesystem::is_directory(Png));
+}
+
 // The colour-mapped DefineBitsLossless2 picture 5 x 2 is widened to 8 x 2.
 TEST_F(AlphaPNGTest, LosslessAlphaIsAppliedBottomRowFirst) {
   TLosslessConverter Converter(Work.Path());
