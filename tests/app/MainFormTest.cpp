@@ -1,0 +1,615 @@
+// The main window driven as the user drives it: start, open, thumbnails,
+// grid layout, clicks, Save and Save all, language, close. Every test runs
+// in a program folder of its own with a copy of the shipped Lang.ini.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+
+#include "QtTestApp.h"
+#include "app/About.h"
+#include "app/Grid.h"
+#include "app/HelpError.h"
+#include "app/Lang.h"
+#include "app/Main.h"
+#include "platform/IniFile.h"
+#include "tests/support/MovieBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QRgb GreyPixel = qRgb(204, 204, 204);
+
+// Room the window keeps beside the grid: the info pane (287), the gap
+// between the panes (8) and the grid's own margins (8).
+constexpr int GridMargin = 303;
+
+TRgbPicture SolidRgb(int Width, int Height, uint8_t R, uint8_t G, uint8_t B) {
+  TRgbPicture Picture{Width, Height, {}};
+  for (int i = 0; i < Width * Height; ++i) Picture.Rgb.insert(Picture.Rgb.end(), {R, G, B});
+  return Picture;
+}
+
+// Seven pictures, one of each kind and lossless format:
+//  0 DefineBits 40x30, 1 DefineBitsJPEG2 30x60, 2 DefineBitsJPEG3 8x6 (top row
+//  transparent), 3 DefineBitsLossless 32-bit 5x4, 4 DefineBitsLossless 15-bit
+//  6x3, 5 DefineBitsLossless2 4x4 (top-left pixel transparent),
+//  6 DefineBitsLossless colour-mapped 5x5.
+void SaveMixedMovie(const std::string& FileName) {
+  auto [Tables, Image] = EncodeJPEGTablesAndImage(Pattern(40, 30));
+  TBytes Alpha(8 * 6, 255);
+  std::fill(Alpha.begin(), Alpha.begin() + 8, 0);
+  std::vector<uint32_t> Argb(16, 0xFFFF0000);
+  Argb[0] = 0;
+  TBytes Palette = {0, 0, 0, 255, 255, 255, 0, 128, 255};
+  TBytes Indices(25);
+  for (size_t i = 0; i < Indices.size(); ++i) Indices[i] = uint8_t(i % 3);
+  TMovieBuilder(true)
+      .JPEGTables(Tables)
+      .DefineBits(1, Image)
+      .DefineBitsJPEG2(2, EncodeJPEG(Pattern(30, 60, 1)))
+      .DefineBitsJPEG3(3, EncodeJPEG(SolidRgb(8, 6, 255, 0, 0), 95), Alpha)
+      .DefineBitsLossless(4, 5, 5, 4, ARGBData(std::vector<uint32_t>(20, 0xFF00FF00)))
+      .DefineBitsLossless(5, 4, 6, 3, Pix15Data(std::vector<uint16_t>(18, 0x7C00), 6, 3))
+      .DefineBitsLossless2(6, 5, 4, 4, ARGBData(Argb))
+      .DefineBitsLossless(7, 3, 5, 5, ColorMappedData(Palette, Indices, 5, 5), 2)
+      .End()
+      .Save(FileName);
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy_file(QUILLORY_LANG_INI, Program + "Lang.ini");
+    Movie = Program + "movie.swf";
+    SaveMixedMovie(Movie);
+  }
+
+  // Builds the window over the program folder, with Config.ini holding Config
+  // (no file when empty). No modal box can block a test.
+  TMainForm& Start(const std::string& Config = "") {
+    Form.reset();
+    if (!Config.empty())
+      WriteFileBytes(Program + "Config.ini", TBytes(Config.begin(), Config.end()));
+    Settings = std::make_unique<TSettings>(Program);
+    Form = std::make_unique<TMainForm>(*Settings);
+    Form->ErrorBox = [this](QWidget*, const QString& Text) { Errors << Text; };
+    Form->HelpBoxes.ErrorBox = Form->ErrorBox;
+    Form->HelpBoxes.ShowHelpError = [this](TFHelpError&) { Errors << "help-error box"; };
+    Form->ShowModal = [](QDialog&) { return int(QDialog::Rejected); };
+    return *Form;
+  }
+
+  // Shows the window at a size that gives the grid GridWidth pixels.
+  void ShowWithGrid(int GridWidth, int Height = 700) {
+    Form->resize(GridWidth + GridMargin, Height);
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->VDT->width() == GridWidth; }))
+        << Form->VDT->width();
+  }
+
+  void Open(const std::string& Path) {
+    Form->OpenDialog1 = [Path] { return QString::fromStdString(Path); };
+    Form->AOpenExecute();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->ThumbnailsPending(); }, 20000));
+  }
+
+  QString Lang(const char* Key) { return LangText(Program, Key, Settings->Language); }
+  QString Total(int Count) {
+    return Lang(mesTotal) + " " + QString::number(Count) + " " + Lang(mesImages);
+  }
+  bool InfoShown() {
+    return Form->Label1->isVisibleTo(Form.get()) && Form->labelColorMode->isVisibleTo(Form.get());
+  }
+
+  TTempDir Dir;
+  std::string Program = Dir.Path();
+  std::string Movie;
+  std::unique_ptr<TSettings> Settings;
+  std::unique_ptr<TMainForm> Form;
+  QStringList Errors;
+};
+
+// ---------------------------------------------------------------------------
+// Start and close
+
+TEST_F(MainFormTest, FirstStartUsesDefaultsHeldAtTheMinimumSize) {
+  TMainForm& F = Start();
+  EXPECT_EQ(F.pos(), QPoint(10, 10));
+  EXPECT_EQ(F.size(), QSize(600, 300));  // width 400 held at the minimum
+  EXPECT_EQ(F.windowTitle(), Lang("MainForm"));
+  EXPECT_EQ(F.PanelText(1), Total(0));
+  EXPECT_EQ(F.PanelText(3), Lang(mesFileNotLoaded));
+  EXPECT_EQ(F.PanelText(0), "");
+  EXPECT_TRUE(fs::is_directory(Program + "TEMP"));
+  EXPECT_EQ(IniReadString(Program + "Config.ini", "Config", "ImageDir", ""), Program + "IMAGES/");
+  for (QAction* Item : {static_cast<QAction*>(F.ASave), static_cast<QAction*>(F.ASaveAll),
+                        F.menuSave, F.menuSaveAll})
+    EXPECT_FALSE(Item->isEnabled()) << Item->objectName().toStdString();
+  EXPECT_FALSE(F.buttonSave->isEnabled());
+  EXPECT_TRUE(F.menuOpen->isEnabled());
+  EXPECT_FALSE(InfoShown());
+  EXPECT_FALSE(F.FAbout->isVisible());
+}
+
+TEST_F(MainFormTest, ToolbarAndMenuItemsOfOneCommandEachGetTheirOwnText) {
+  TMainForm& F = Start();
+  for (const char* Name : {"buttonOpen", "buttonSave", "buttonSaveAll", "buttonHelp", "menuOpen",
+                           "menuSave", "menuSaveAll", "menuHelp", "menuExit", "menuOptions"}) {
+    auto* Item = F.findChild<QAction*>(Name);
+    ASSERT_NE(Item, nullptr) << Name;
+    EXPECT_EQ(Item->text(), Lang(Name)) << Name;
+    EXPECT_FALSE(Item->text().isEmpty()) << Name;
+  }
+  EXPECT_EQ(F.buttonOpen->text(), Lang("buttonOpen"));
+  EXPECT_EQ(F.buttonOpen->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  EXPECT_EQ(F.buttonOpen->icon().actualSize(QSize(32, 32)), QSize(32, 32));
+  EXPECT_EQ(F.submenuFile->title(), Lang("submenuFile"));
+  EXPECT_EQ(F.labelPicNum->text(), Lang("labelPicNum"));
+  // Both items of a command follow it.
+  F.ASaveAll->setEnabled(true);
+  EXPECT_TRUE(F.menuSaveAll->isEnabled());
+  EXPECT_TRUE(F.buttonSaveAll->isEnabled());
+}
+
+TEST_F(MainFormTest, ConfigBoundsAreAppliedAndAWindowCannotShrinkBelowTheMinimum) {
+  TMainForm& F = Start("[Size]\nTop=40\nLeft=30\nWidth=900\nHeight=650\n");
+  EXPECT_EQ(F.pos(), QPoint(30, 40));
+  EXPECT_EQ(F.size(), QSize(900, 650));
+  F.resize(100, 100);
+  EXPECT_EQ(F.size(), QSize(600, 300));
+}
+
+TEST_F(MainFormTest, FailedFirstWriteKeepsTheDesignedBounds) {
+  fs::create_directory(Program + "Config.ini");  // readable as nothing, never writable
+  TMainForm& F = Start();
+  EXPECT_EQ(F.pos(), QPoint(267, 200));
+  EXPECT_EQ(F.size(), QSize(792, 521));
+}
+
+TEST_F(MainFormTest, CloseWritesTheBoundsAndTheLanguage) {
+  TMainForm& F = Start();
+  F.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+  F.setGeometry(QRect(F.geometry().topLeft(), QSize(720, 480)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return F.size() == QSize(720, 480); }));
+  F.menuFrench->trigger();
+  const QPoint At = F.pos();
+  F.menuExit->trigger();
+  EXPECT_FALSE(F.isVisible());
+  const std::string Config = Program + "Config.ini";
+  EXPECT_EQ(IniReadInteger(Config, "Size", "Left", -1), At.x());
+  EXPECT_EQ(IniReadInteger(Config, "Size", "Top", -1), At.y());
+  EXPECT_EQ(IniReadInteger(Config, "Size", "Width", -1), 720);
+  EXPECT_EQ(IniReadInteger(Config, "Size", "Height", -1), 480);
+  EXPECT_EQ(IniReadString(Config, "Config", "Language", ""), "FRA");
+}
+
+// ---------------------------------------------------------------------------
+// Open and thumbnails
+
+TEST_F(MainFormTest, OpenBuildsEveryThumbnailAndEndsReady) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  TWorkspace& W = F.Workspace();
+  ASSERT_EQ(W.Pictures.Count, 7);
+  ASSERT_EQ(W.Thumbnails.size(), 7u);
+  for (const QImage& Thumb : W.Thumbnails) {
+    EXPECT_FALSE(Thumb.isNull());
+    EXPECT_TRUE(Thumb.width() == 150 || Thumb.height() == 150);
+  }
+  EXPECT_EQ(W.Thumbnails[1].size(), QSize(75, 150));
+  EXPECT_EQ(W.ColumnsPerRow, 3);
+  EXPECT_EQ(F.VDT->RootNodeCount(), 3);  // 3 + 3 + 1
+  EXPECT_EQ(F.PanelText(0), Lang(mesReady));
+  EXPECT_EQ(F.PanelText(1), Total(7));
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
+  EXPECT_TRUE(F.ASaveAll->isEnabled());
+  EXPECT_TRUE(F.menuSaveAll->isEnabled());
+  EXPECT_FALSE(F.ASave->isEnabled());  // nothing previewed yet
+  EXPECT_TRUE(F.VDT->isVisible());
+  EXPECT_FALSE(F.Image2->isVisible());
+  // The splash is closed and keeps its single border from now on.
+  EXPECT_FALSE(F.FAbout->isVisible());
+  EXPECT_EQ(F.FAbout->Border(), TFAbout::TBorder::Single);
+  EXPECT_FALSE(F.ProgressBar1->isVisible());
+  // The per-movie folders exist; the scratch files of the build are gone.
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  EXPECT_EQ(W.OutputDir, Output);
+  for (const char* Sub : {"", "PNG", "JPEG", "BMP"}) EXPECT_TRUE(fs::is_directory(Output + Sub));
+  for (const char* Name : {"0.bmp", "0.jpeg", "test.alp", "test_JPEG.alp"})
+    EXPECT_FALSE(fs::exists(W.WorkDir + Name)) << Name;
+}
+
+TEST_F(MainFormTest, MovieWithoutPicturesShowsThePlaceholder) {
+  // An empty movie, and a file that cannot be read at all.
+  TMovieBuilder().End().Save(Program + "empty.swf");
+  for (const std::string& Path : {Program + "empty.swf", Program + "missing.swf"}) {
+    TMainForm& F = Start();
+    ShowWithGrid(530);
+    Open(Path);
+    EXPECT_EQ(F.Workspace().Pictures.Count, 0) << Path;
+    EXPECT_EQ(F.PanelText(1), Total(0));
+    EXPECT_EQ(F.PanelText(0), Lang(mesReady));
+    EXPECT_FALSE(F.ASaveAll->isEnabled());
+    EXPECT_FALSE(F.buttonSaveAll->isEnabled());
+    EXPECT_EQ(F.VDT->RootNodeCount(), 0);
+    EXPECT_FALSE(F.VDT->isVisible());
+    EXPECT_TRUE(F.Image2->isVisible());
+    EXPECT_TRUE(F.Image3->isVisible());
+    EXPECT_EQ(F.Image2->Picture().size(), QSize(300, 225));
+    EXPECT_FALSE(F.FAbout->isVisible());
+  }
+}
+
+TEST_F(MainFormTest, UndecodablePictureIsMarkedAndTheBuildGoesOn) {
+  TMovieBuilder()
+      .DefineBitsJPEG2(1, {0xFF, 0xD8, 0xFF, 0xDB, 0, 3, 9})
+      .DefineBitsLossless(2, 5, 2, 2, ARGBData(std::vector<uint32_t>(4, 0xFF0000FF)))
+      .End()
+      .Save(Program + "broken.swf");
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Program + "broken.swf");
+  ASSERT_EQ(F.Workspace().Thumbnails.size(), 2u);
+  EXPECT_EQ(F.Workspace().Thumbnails[0].size(), QSize(150, 150));
+  EXPECT_EQ(F.Workspace().Thumbnails[1].size(), QSize(150, 150));
+  EXPECT_FALSE(F.FAbout->isVisible());
+  EXPECT_TRUE(F.ASaveAll->isEnabled());
+  EXPECT_EQ(F.PanelText(0), Lang(mesReady));
+
+  // Clicking it previews nothing and leaves the window usable.
+  F.VDTColumnClick(0, 1);
+  EXPECT_TRUE(F.ASave->isEnabled());
+  F.VDTColumnClick(0, 0);
+  EXPECT_FALSE(F.ASave->isEnabled());
+  EXPECT_FALSE(InfoShown());
+  EXPECT_TRUE(F.Image1->Picture().isNull());
+  EXPECT_FALSE(F.ProgressBar1->isVisible());
+  EXPECT_FALSE(F.VDT->testAttribute(Qt::WA_SetCursor));
+  EXPECT_EQ(F.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(MainFormTest, ABuildWaitingForAReplacedOpenDoesNothing) {
+  TMovieBuilder().End().Save(Program + "empty.swf");
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  // Two opens before the first one's thumbnails are drawn, both ways round.
+  F.OpenDialog1 = [&] { return QString::fromStdString(Movie); };
+  F.AOpenExecute();
+  F.OpenDialog1 = [&] { return QString::fromStdString(Program + "empty.swf"); };
+  F.AOpenExecute();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !F.ThumbnailsPending(); }, 20000));
+  EXPECT_EQ(F.Workspace().Thumbnails.size(), 0u);
+  EXPECT_TRUE(F.Image2->isVisible());
+  EXPECT_FALSE(F.ASaveAll->isEnabled());
+
+  F.AOpenExecute();  // the empty movie again, replaced at once
+  Open(Movie);
+  EXPECT_EQ(F.Workspace().Thumbnails.size(), 7u);
+  EXPECT_EQ(F.VDT->RootNodeCount(), 3);
+  EXPECT_TRUE(F.VDT->isVisible());
+  EXPECT_TRUE(F.ASaveAll->isEnabled());
+}
+
+TEST_F(MainFormTest, CancelledOpenChangesNothing) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  F.VDTColumnClick(0, 0);
+  Open("");
+  EXPECT_EQ(F.Workspace().Pictures.Count, 7);
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
+  EXPECT_FALSE(F.Image1->Picture().isNull());
+  EXPECT_TRUE(InfoShown());
+}
+
+TEST_F(MainFormTest, EveryOpenReappliesTheLanguageAndKeepsTheSaveState) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  F.VDTColumnClick(0, 0);
+  ASSERT_TRUE(F.ASave->isEnabled());
+  IniWriteString(Program + "Lang.ini", "menuOpen", "ENG", "Open a movie now");
+  Open(Movie);
+  EXPECT_EQ(F.menuOpen->text(), "Open a movie now");
+  EXPECT_TRUE(F.ASave->isEnabled());  // only a click changes it
+  EXPECT_FALSE(InfoShown());
+  EXPECT_TRUE(F.Image1->Picture().isNull());
+}
+
+// ---------------------------------------------------------------------------
+// Grid
+
+TEST_F(MainFormTest, ColumnsFollowTheGridWidth) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  TWorkspace& W = F.Workspace();
+  struct TCase {
+    int GridWidth, Columns, Rows;
+  };
+  ASSERT_EQ(F.VDT->Model()->RowPictures(0).size(), 3u);
+  const TCase Cases[] = {{530, 3, 3}, {700, 4, 2}, {359, 1, 7}, {360, 2, 4}};
+  for (const TCase& C : Cases) {
+    F.resize(C.GridWidth + GridMargin, F.height());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return F.VDT->width() == C.GridWidth; }));
+    EXPECT_EQ(W.ColumnsPerRow, C.Columns) << C.GridWidth;
+    EXPECT_EQ(F.VDT->ColumnCount(), C.Columns) << C.GridWidth;
+    EXPECT_EQ(F.VDT->RootNodeCount(), C.Rows) << C.GridWidth;
+    for (int J = 0; J < C.Columns; ++J) EXPECT_EQ(F.VDT->columnWidth(J), 170);
+    // Rows are made again, from the thumbnails, with the new columns.
+    EXPECT_EQ(F.VDT->Model()->RowPictures(0).size(), size_t(C.Columns));
+  }
+  const TSWFPictures& Last = F.VDT->Model()->RowPictures(3);
+  ASSERT_EQ(Last.size(), 2u);
+  EXPECT_EQ(Last[0].size(), W.Thumbnails[6].size());
+  EXPECT_TRUE(Last[1].isNull());
+}
+
+TEST_F(MainFormTest, GridTooNarrowForOneCellShowsOneColumn) {
+  TMainForm& F = Start("[Config]\nPicSize=400\n");
+  F.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+  Open(Movie);
+  EXPECT_LT(F.VDT->width() - 20, 420);
+  EXPECT_EQ(F.Workspace().ColumnsPerRow, 1);
+  EXPECT_EQ(F.VDT->ColumnCount(), 1);
+  EXPECT_EQ(F.VDT->RootNodeCount(), 7);
+  EXPECT_EQ(F.VDT->DefaultNodeHeight(), 420);
+}
+
+TEST(GridDrawing, ThumbnailsAreCentredInTheirCellsAsTheGridAlwaysDid) {
+  struct TCase {
+    QRect Cell;
+    QSize Thumb;
+    QPoint Want;
+  };
+  const TCase Cases[] = {
+      {{0, 0, 170, 170}, {150, 150}, {12, 8}},        // 12 right, 8 down
+      {{340, 170, 170, 170}, {150, 75}, {352, 215}},  // (170-75-4)/2 = 45
+      {{0, 0, 170, 170}, {75, 150}, {49, 8}},
+      {{0, 0, 170, 170}, {169, 169}, {3, -1}},  // -3 div 2 truncates to -1
+  };
+  for (const TCase& C : Cases)
+    EXPECT_EQ(TThumbnailDelegate::ThumbnailOrigin(C.Cell, C.Thumb), C.Want);
+}
+
+// ---------------------------------------------------------------------------
+// Clicks and preview
+
+TEST_F(MainFormTest, ClickOnTheThirdCellOfTheSecondRowSelectsPictureFive) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const QModelIndex Cell = F.VDT->model()->index(1, 2);
+  QTest::mouseClick(F.VDT->viewport(), Qt::LeftButton, {}, F.VDT->visualRect(Cell).center());
+  EXPECT_EQ(F.Workspace().SelectedPicture, 5);
+  EXPECT_EQ(F.Workspace().CurrentRow, 1);
+  EXPECT_EQ(F.Label1->text(), "5");
+  EXPECT_EQ(F.Label2->text(), "PNG");
+  EXPECT_EQ(F.Label3->text(), "4x4");
+  EXPECT_TRUE(InfoShown());
+  EXPECT_TRUE(F.ASave->isEnabled());
+  EXPECT_TRUE(F.menuSave->isEnabled());
+  EXPECT_EQ(F.PanelText(0), Lang(mesReady));
+  EXPECT_FALSE(F.ProgressBar1->isVisible());
+  // The preview keeps the picture's size; its transparent corner shows the board.
+  const QImage Preview = F.Image1->Picture();
+  ASSERT_EQ(Preview.size(), QSize(4, 4));
+  EXPECT_EQ(Preview.pixel(0, 0), GreyPixel);
+  EXPECT_EQ(Preview.pixel(3, 3), qRgb(255, 0, 0));
+  // The exported files are gone again.
+  for (const char* Extension : {".jpg", ".bmp", ".png"})
+    EXPECT_FALSE(fs::exists(F.Workspace().WorkDir + "Image5" + Extension));
+}
+
+TEST_F(MainFormTest, PreviewDescribesEveryKind) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  struct TCase {
+    const char* Kind;
+    const char* Size;
+    const char* Mode;
+  };
+  const TCase Cases[] = {
+      {"JPEG", "40x30", "24 bpp"},
+      {"JPEG", "30x60", "24 bpp"},
+      {"PNG", "8x6", "24 bpp"},
+      {"BMP", "5x4", "24 bpp"},
+      {"BMP", "6x3", "15 bpp (RGB compression)"},
+      {"PNG", "4x4", "24 bpp"},
+      {"BMP", "5x5", "256 colors"},
+  };
+  for (int N = 0; N < 7; ++N) {
+    F.VDTColumnClick(N / 3, N % 3);
+    EXPECT_EQ(F.Label1->text(), QString::number(N));
+    EXPECT_EQ(F.Label2->text(), Cases[N].Kind) << N;
+    EXPECT_EQ(F.Label3->text(), Cases[N].Size) << N;
+    EXPECT_EQ(F.Label4->text(), Cases[N].Mode) << N;
+    const QStringList Sides = QString(Cases[N].Size).split('x');
+    EXPECT_EQ(F.Image1->Picture().size(), QSize(Sides[0].toInt(), Sides[1].toInt())) << N;
+  }
+  // DefineBitsJPEG3: the top row is transparent, the others opaque red.
+  F.VDTColumnClick(0, 2);
+  const QImage Preview = F.Image1->Picture();
+  ASSERT_EQ(Preview.size(), QSize(8, 6));
+  EXPECT_EQ(Preview.pixel(4, 0), GreyPixel);
+  EXPECT_GT(qRed(Preview.pixel(4, 5)), 200);
+  EXPECT_LT(qGreen(Preview.pixel(4, 5)), 60);
+}
+
+TEST_F(MainFormTest, ClickOnAnEmptySlotShowsNothing) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  F.VDTColumnClick(1, 1);
+  ASSERT_TRUE(F.ASave->isEnabled());
+  F.VDTColumnClick(2, 2);  // picture 8 of 7
+  EXPECT_EQ(F.Workspace().SelectedPicture, 8);
+  EXPECT_FALSE(InfoShown());
+  EXPECT_FALSE(F.ASave->isEnabled());
+  EXPECT_FALSE(F.buttonSave->isEnabled());
+  EXPECT_TRUE(F.Image1->Picture().isNull());
+  EXPECT_FALSE(F.ProgressBar1->isVisible());
+  EXPECT_FALSE(F.VDT->testAttribute(Qt::WA_SetCursor));
+  EXPECT_EQ(F.PanelText(0), Lang(mesReady));
+}
+
+TEST(ColorModes, TextsByBitsPerPixel) {
+  const std::pair<int, const char*> Cases[] = {{1, "Grayscale"},
+                                               {4, "16 colors"},
+                                               {8, "256 colors"},
+                                               {15, "15 bpp (RGB compression)"},
+                                               {16, "16 bpp"},
+                                               {24, "24 bpp"},
+                                               {32, "32 bpp (RGB compression)"},
+                                               {0, ""},
+                                               {2, ""}};
+  for (const auto& [Bits, Text] : Cases) EXPECT_EQ(TMainForm::ColorModeText(Bits), Text) << Bits;
+}
+
+// ---------------------------------------------------------------------------
+// Save and Save all
+
+TEST_F(MainFormTest, SaveWritesTheSelectedPicture) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  F.VDTColumnClick(1, 2);
+  F.buttonSave->click();
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  EXPECT_TRUE(fs::exists(Output + "BMP/Image5.bmp"));
+  EXPECT_TRUE(fs::exists(Output + "PNG/Image5.png"));
+  EXPECT_FALSE(fs::exists(Output + "JPEG/Image5.jpg"));
+  EXPECT_EQ(F.PanelText(0), "Image 5 " + Lang(mesSave));
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(MainFormTest, SaveAllWritesEveryPicture) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  F.menuSaveAll->trigger();
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  for (const char* File :
+       {"JPEG/Image0.jpg", "JPEG/Image1.jpg", "JPEG/Image2.jpg", "PNG/Image2.png", "BMP/Image3.bmp",
+        "BMP/Image4.bmp", "BMP/Image5.bmp", "PNG/Image5.png", "BMP/Image6.bmp"})
+    EXPECT_TRUE(fs::exists(Output + File)) << File;
+  EXPECT_FALSE(fs::exists(Output + "PNG/Image3.png"));
+  EXPECT_EQ(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+  EXPECT_FALSE(F.ProgressBar1->isVisible());
+  EXPECT_EQ(F.ProgressBar1->value(), 7);
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(MainFormTest, PngThatCannotBeWrittenIsReportedAndSaveAllGoesOn) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  fs::remove(Output + "PNG");
+  WriteFileBytes(Output + "PNG", {1});  // a file where the folder should be
+
+  F.VDTColumnClick(1, 2);
+  F.ASave->trigger();
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_EQ(F.PanelText(0), Lang(mesReady));  // unchanged
+
+  Errors.clear();
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Errors.size(), 1);  // one box for every picture that failed
+  EXPECT_TRUE(Errors[0].startsWith("2: ")) << Errors[0].toStdString();
+  EXPECT_TRUE(Errors[0].contains("\n5: ")) << Errors[0].toStdString();
+  for (const char* File :
+       {"JPEG/Image0.jpg", "JPEG/Image2.jpg", "BMP/Image5.bmp", "BMP/Image6.bmp"})
+    EXPECT_TRUE(fs::exists(Output + File)) << File;
+  EXPECT_FALSE(F.ProgressBar1->isVisible());
+  EXPECT_NE(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+}
+
+// ---------------------------------------------------------------------------
+// Language, options, help
+
+TEST_F(MainFormTest, LanguageSwitchAppliesAtOnceAndBlanksTheValues) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  F.VDTColumnClick(0, 0);
+  ASSERT_EQ(F.Label1->text(), "0");
+  const QString EnglishTotal = F.PanelText(1);
+
+  F.menuFrench->trigger();
+  EXPECT_EQ(Settings->Language, "FRA");
+  EXPECT_EQ(F.menuOpen->text(), LangText(Program, "menuOpen", "FRA"));
+  EXPECT_EQ(F.findChild<QAction*>("buttonOpen")->text(), LangText(Program, "buttonOpen", "FRA"));
+  EXPECT_EQ(F.submenuView->title(), LangText(Program, "submenuView", "FRA"));
+  EXPECT_EQ(F.labelType->text(), LangText(Program, "labelType", "FRA"));
+  EXPECT_NE(F.menuOpen->text(), LangText(Program, "menuOpen", "ENG"));
+  EXPECT_EQ(F.PanelText(1), EnglishTotal);  // until the next extraction
+  for (QLabel* Value : {F.Label1, F.Label2, F.Label3, F.Label4}) EXPECT_EQ(Value->text(), "");
+  // Nothing is written before the window closes.
+  EXPECT_EQ(IniReadString(Program + "Config.ini", "Config", "Language", "none"), "none");
+
+  F.menuEnglish->trigger();
+  EXPECT_EQ(Settings->Language, "ENG");
+  EXPECT_EQ(F.menuOpen->text(), LangText(Program, "menuOpen", "ENG"));
+}
+
+TEST_F(MainFormTest, ConfirmedOptionsSendSavesToTheImageFolder) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  ASSERT_EQ(F.Workspace().OutputDir, Program + "IMAGES/movie.swf/");
+  F.menuOptions->trigger();  // cancelled
+  EXPECT_EQ(F.Workspace().OutputDir, Program + "IMAGES/movie.swf/");
+  F.ShowModal = [](QDialog&) { return int(QDialog::Accepted); };
+  F.menuOptions->trigger();
+  EXPECT_EQ(F.Workspace().OutputDir, Settings->OutputDir);
+}
+
+TEST_F(MainFormTest, HelpOpensTheDocumentOfTheLanguage) {
+  TMainForm& F = Start();
+  QString Opened;
+  F.HelpOpener = [&](const QString& Path, QString&) {
+    Opened = Path;
+    return true;
+  };
+  F.buttonHelp->click();
+  EXPECT_TRUE(Opened.endsWith("/Help_eng.pdf")) << Opened.toStdString();
+  EXPECT_TRUE(Errors.isEmpty());
+  Settings->Language = "DEU";
+  Opened.clear();
+  F.menuHelp->trigger();
+  EXPECT_TRUE(Opened.isEmpty());
+  EXPECT_EQ(Errors, QStringList{"help-error box"});
+}
+
+// ---------------------------------------------------------------------------
+// The real thing
+
+TEST_F(MainFormTest, SampleMovieWithEveryKind) {
+  const std::string Sample = std::string(QUILLORY_CORPUS_DIR) + "/mixed-all-kinds.swf";
+  if (!fs::exists(Sample)) GTEST_SKIP() << "sample movies not found in " << QUILLORY_CORPUS_DIR;
+  TMainForm& F = Start();
+  ShowWithGrid(700);
+  Open(Sample);
+  EXPECT_EQ(F.Workspace().Pictures.Count, 12);
+  EXPECT_EQ(F.PanelText(1), Total(12));
+  EXPECT_EQ(F.VDT->RootNodeCount(), 3);
+  for (int N = 0; N < 12; ++N) {
+    F.VDTColumnClick(N / 4, N % 4);
+    EXPECT_TRUE(InfoShown()) << N;
+  }
+}
+
+}  // namespace
