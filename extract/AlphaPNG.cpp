@@ -103,6 +103,7 @@ bool EncodePNG(tPNGTarget& Target, FILE* File) {
     png_set_PLTE(Png, Info, Target.Palette.data(), int(Target.Palette.size()));
     png_set_tRNS(Png, Info, Target.Opaque.data(), int(Target.Opaque.size()), nullptr);
   }
+  png_set_compression_level(Png, Z_BEST_SPEED);  // photos barely shrink at higher levels
   png_write_info(Png, Info);
   for (int y = 0; y < Target.Height; ++y)
     png_write_row(Png, Target.Rows.data() + Target.RowBytes * size_t(y));
