@@ -29,7 +29,11 @@ int main(int argc, char** argv) {
   // The banner of the About box heads the guide.
   Document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("quillory:banner")),
                        AboutBanner());
-  Document.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+  // Without ligatures, so that words copied or searched in the PDF read as
+  // typed ("fi", not one "ﬁ" glyph).
+  QFont Font(QStringLiteral("DejaVu Sans"), 10);
+  Font.setStyleStrategy(QFont::PreferNoShaping);
+  Document.setDefaultFont(Font);
   Document.setHtml(QString::fromUtf8(Source.readAll()));
 
   const QString Out = QString::fromLocal8Bit(argv[2]);
