@@ -192,6 +192,29 @@ TEST_F(MainFormTest, CloseWritesTheBoundsAndTheLanguage) {
   EXPECT_EQ(IniReadString(Config, "Config", "Language", ""), "FRA");
 }
 
+TEST_F(MainFormTest, CloseWhileMaximisedOrMinimised) {
+  // Maximised: the bounds it has then; minimised: the bounds it comes back to.
+  for (bool Maximised : {true, false}) {
+    TMainForm& F = Start();
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    F.resize(700, 450);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return F.size() == QSize(700, 450); }));
+    if (Maximised) {
+      F.showMaximized();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return F.width() > 700; }));
+    } else {
+      F.showMinimized();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return F.isMinimized(); }));
+    }
+    const QSize Want = Maximised ? F.size() : QSize(700, 450);
+    F.close();
+    const std::string Config = Program + "Config.ini";
+    EXPECT_EQ(IniReadInteger(Config, "Size", "Width", -1), Want.width()) << Maximised;
+    EXPECT_EQ(IniReadInteger(Config, "Size", "Height", -1), Want.height()) << Maximised;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Open and thumbnails
 

@@ -2,9 +2,13 @@
 // blend, both alpha layouts, and thumbnails of every picture kind.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QPointer>
 
 #include "extract/Scripts.h"
+#include "extract/Thread.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {
@@ -267,6 +271,26 @@ TEST_F(ThumbnailTest, UndecodablePicturesFailCleanly) {
     EXPECT_TRUE(Workspace.FormatLabel.empty());
     EXPECT_FALSE(FileExists(Workspace.WorkDir + "0.jpeg"));
   }
+}
+
+TEST(DrawThread, HandsTheJobToTheReceiversThreadAndReleasesItself) {
+  int Argc = 1;
+  char Name[] = "render_test";
+  char* Argv[] = {Name, nullptr};
+  QCoreApplication Application(Argc, Argv);
+  QObject Receiver;
+  QThread* RanOn = nullptr;
+  QPointer<TDrawThread> Thread =
+      new TDrawThread(&Receiver, [&] { RanOn = QThread::currentThread(); });
+  Thread->start();
+  QElapsedTimer Waited;
+  Waited.start();
+  while (Thread && Waited.elapsed() < 10000) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  EXPECT_EQ(RanOn, QThread::currentThread());
+  EXPECT_TRUE(Thread.isNull());
 }
 
 }  // namespace
