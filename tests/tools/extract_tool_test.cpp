@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -253,11 +252,17 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
   TRun R = Run(Args);
 
   std::map<std::string, int> Counts;
-  std::regex Line("(.*)/([^/]+): ([0-9]+) pictures saved");
-  std::smatch M;
+  // Lines read "<path>/<movie>: N pictures saved".
+  const std::string Tail = " pictures saved";
   std::istringstream Lines(R.Out);
-  for (std::string L; std::getline(Lines, L);)
-    if (std::regex_match(L, M, Line)) Counts[M[2]] = std::stoi(M[3]);
+  for (std::string L; std::getline(Lines, L);) {
+    size_t Colon = L.rfind(": ");
+    if (Colon == std::string::npos || !L.ends_with(Tail)) continue;
+    std::string Number = L.substr(Colon + 2, L.size() - Tail.size() - Colon - 2);
+    if (Number.empty() || Number.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string Path = L.substr(0, Colon);
+    Counts[Path.substr(Path.find_last_of('/') + 1)] = std::stoi(Number);
+  }
   for (const auto& [Name, Count] : Expected) {
     ASSERT_TRUE(Counts.count(Name)) << Name << " missing from\n" << R.Out;
     EXPECT_EQ(Counts[Name], Count) << Name;
