@@ -140,7 +140,9 @@ void TStatusPanel::SetText(const QString& Text) {
 void TStatusPanel::FitText() {
   // A count or a save message is worth more than the panel's design width.
   if (FStretch) {
-    setMinimumWidth(FWidth);
+    // The movie's path gives way first when the window is narrow; it is
+    // elided from the left, so its file name stays in view.
+    setMinimumWidth(40);
     return;
   }
   setFixedWidth(std::max(FWidth, fontMetrics().horizontalAdvance(FText) + 8));

@@ -4,10 +4,13 @@
 #include "app/Main.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "app/Artwork.h"
 #include "app/Settings.h"
 
 namespace {
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName(QStringLiteral("Quillory"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(LightGreyPalette());
+  QApplication::setWindowIcon(QIcon(QPixmap::fromImage(ProgramIcon(256))));
 
   TSettings Settings(QCoreApplication::applicationDirPath().toStdString() + "/");
   TMainForm MainForm(Settings);
