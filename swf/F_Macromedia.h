@@ -20,6 +20,10 @@ enum : uint16_t {
 // Lossless bitmap formats
 enum : uint8_t { BitmapColorMapped = 3, BitmapPix15 = 4, BitmapPix32 = 5 };
 
+// No picture of a movie comes near this many pixels (8192 x 8192); a bitmap
+// record that declares more is damaged or hostile.
+constexpr uint64_t MaxBitmapPixels = uint64_t(1) << 26;
+
 int32_t Max(int32_t A, int32_t B);     // the larger; B when equal
 int32_t MaxAbs(int32_t A, int32_t B);  // Max of the absolute values
 uint8_t SignedBitCount(int32_t Value, bool Signed);

@@ -1,5 +1,7 @@
 #include "swf/pictures/I_BitsLossLess.h"
 
+#include <climits>
+
 #include "swf/F_Macromedia.h"
 
 tBitsLossLessItem::tBitsLossLessItem(int32_t Context, uint8_t ItemStyle)
@@ -44,9 +46,13 @@ bool tBitsLossLessItem::Read(tSWFStream& Stream) {
   // The compressed pixels run to the end of the body; a failed stream gives a
   // negative count, which the block's own reader turns into an empty block.
   FBitmapData->SetDataSize(uint32_t(Stream.Remaining()));
-  FBitmapData->SetOutEstimate(LosslessDataSize(FBitmapFormat, FBitmapWidth, FBitmapHeight,
-                                               GetItemStyle() == 3 ? 1 : 0,
-                                               GetBitmapColorTableSize()));
+  // Zeros inflate a thousandfold, so the data alone cannot refuse a huge
+  // picture: beyond the limit the estimate is one the bridge never grants.
+  bool Plausible = uint64_t(FBitmapWidth) * FBitmapHeight <= MaxBitmapPixels;
+  FBitmapData->SetOutEstimate(
+      Plausible ? LosslessDataSize(FBitmapFormat, FBitmapWidth, FBitmapHeight,
+                                   GetItemStyle() == 3 ? 1 : 0, GetBitmapColorTableSize())
+                : INT32_MAX);
   return FBitmapData->Read(Stream);
 }
 

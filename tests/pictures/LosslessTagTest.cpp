@@ -87,6 +87,36 @@ TEST_F(LosslessTest, AHugeDeclaredSizeForAFewBytesGivesEmptyData) {
   EXPECT_EQ(Item.GetBitmapData().GetData().Size(), 0u);
 }
 
+// Zeros inflate a thousandfold, so a short record can justify a gigabyte:
+// only the picture's own size can refuse it. Here the bytes are plenty for
+// the ratio but the picture is larger than any player shows.
+TEST_F(LosslessTest, APictureBeyondThePixelLimitIsNotInflated) {
+  struct TCase {
+    uint8_t Format;
+    uint16_t Width, Height;
+    uint8_t Style;
+  } const Cases[] = {
+      {5, 65535, 1025, 3}, {5, 8193, 8193, 255}, {4, 65535, 1025, 255}, {3, 65535, 1025, 255}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(std::to_string(Case.Width) + "x" + std::to_string(Case.Height));
+    tSWFStream Body;
+    Fill(Body, Join({{Case.Format},
+                     UI16(Case.Width),
+                     UI16(Case.Height),
+                     Case.Format == 3 ? TBytes{255} : TBytes{},
+                     Sequence(300'000)}));
+    tBitsLossLessItem Item(0, Case.Style);
+    Item.Read(Body);
+    EXPECT_EQ(Item.GetBitmapData().GetData().Size(), 0u);
+  }
+  // The largest picture that is still read.
+  tSWFStream Body;
+  Fill(Body, LosslessItemBody(5, 8192, 8, 0, TBytes(8192 * 8 * 4, 0x5A)));
+  tBitsLossLessItem Item(0, 3);
+  Item.Read(Body);
+  EXPECT_EQ(Item.GetBitmapData().GetData().Size(), 8192u * 8 * 4);
+}
+
 TEST_F(LosslessTest, TagsReadTheCharacterIdAndPassTheirStyleToTheItem) {
   TBytes Pixels = Sequence(2 * 4 + 16);
   TBytes Body = Join({UI16(0x1234), LosslessItemBody(3, 5, 2, 1, Pixels)});
