@@ -69,6 +69,15 @@ bool tSWFStream::AttachBuffer(uint8_t* Memory, uint32_t Count) {
   return true;
 }
 
+void tSWFStream::AdoptBuffer(uint8_t* Memory, uint32_t Count) {
+  ReleaseStorage();
+  FOwnsBuffer = true;
+  FBuffer = Memory;
+  FSize = Memory ? Count : 0;
+  FCapacity = FSize;
+  FShortfall = 0;
+}
+
 std::unique_ptr<tSWFStream> tSWFStream::Clone() const {
   auto Copy = std::make_unique<tSWFStream>();
   if (FOwnsBuffer) {
@@ -143,6 +152,16 @@ void tSWFStream::SetSize(uint32_t NewSize) {
   FSize = NewSize;
 }
 
+// Bytes it exposes hold anything until written, so every caller covers them
+// at once (or zeroes what it leaves).
+bool tSWFStream::GrowUnfilled(uint32_t NewSize) {
+  if (NewSize <= Size()) return NewSize == Size();
+  if (!Reserve(NewSize)) return false;
+  FShortfall = 0;
+  FSize = NewSize;
+  return true;
+}
+
 bool tSWFStream::TrySetSize(uint32_t NewSize) {
   SetSize(NewSize);
   return Size() == NewSize;
@@ -202,9 +221,12 @@ bool tSWFStream::WriteBytes(const void* Source, uint32_t Count) {
   const uint8_t* From = static_cast<const uint8_t*>(Source);
   if (End > Size()) {
     // The source may lie in our own storage, which growing can move.
+    // Writing covers the whole growth, since Position never passes Size.
     bool Inside = FBuffer && From >= FBuffer && From < FBuffer + FCapacity;
     size_t Offset = Inside ? size_t(From - FBuffer) : 0;
-    if (End > UINT32_MAX || !TrySetSize(uint32_t(End))) {
+    bool Grown =
+        End <= UINT32_MAX && (Inside ? TrySetSize(uint32_t(End)) : GrowUnfilled(uint32_t(End)));
+    if (!Grown) {
       AddShortfall(Count);
       return false;
     }
@@ -247,8 +269,11 @@ bool tSWFStream::Shift(int64_t Delta) {
   uint32_t OldSize = Size();
   if (Delta > 0) {
     uint64_t NewSize = uint64_t(OldSize) + uint64_t(Delta);
-    if (NewSize > UINT32_MAX || !TrySetSize(uint32_t(NewSize))) return false;
+    if (NewSize > UINT32_MAX || !GrowUnfilled(uint32_t(NewSize))) return false;
     std::memmove(FBuffer + At + Delta, FBuffer + At, OldSize - At);
+    // Growth the moved tail did not cover lies in the gap: zero, as always.
+    if (uint64_t(At) + uint64_t(Delta) > OldSize)
+      std::memset(FBuffer + OldSize, 0, size_t(uint64_t(At) + uint64_t(Delta) - OldSize));
     FShortfall = 0;
     return true;
   }
@@ -472,8 +497,17 @@ bool tSWFStream::LoadFromFile(const std::string& FileName) {
     if (Length == 0) {
       SetSize(0);
       Ok = true;
-    } else if (TrySetSize(uint32_t(Length))) {
-      Ok = std::fread(FBuffer, 1, size_t(Length), File) == size_t(Length);
+    } else {
+      uint32_t OldSize = Size();
+      bool Sized = uint32_t(Length) <= OldSize ? TrySetSize(uint32_t(Length))
+                                               : GrowUnfilled(uint32_t(Length));
+      if (Sized) {
+        size_t Got = std::fread(FBuffer, 1, size_t(Length), File);
+        Ok = Got == size_t(Length);
+        // A short read leaves the old bytes, and zeros where there were none.
+        size_t Fresh = std::max<size_t>(Got, OldSize);
+        if (Fresh < size_t(Length)) std::memset(FBuffer + Fresh, 0, size_t(Length) - Fresh);
+      }
     }
     FPosition = 0;
     FBitsLeft = 8;

@@ -21,6 +21,8 @@ class tSWFStream : public tObject {
   // Lifecycle and state
   void Reset();
   bool AttachBuffer(uint8_t* Memory, uint32_t Count);  // becomes a view; always true
+  // Takes over Count bytes from std::malloc as owned storage, cursor at 0.
+  void AdoptBuffer(uint8_t* Memory, uint32_t Count);
   virtual std::unique_ptr<tSWFStream> Clone() const;
 
   uint32_t Size() const;
@@ -82,7 +84,8 @@ class tSWFStream : public tObject {
   bool NextTag(uint16_t& Code, bool& LongHeader, tSWFStream& Body);
 
  private:
-  bool Reserve(uint32_t NewCapacity);  // owning streams only; false when memory is refused
+  bool Reserve(uint32_t NewCapacity);   // owning streams only; false when memory is refused
+  bool GrowUnfilled(uint32_t NewSize);  // growth the caller writes at once, so no zeroing
   void ReleaseStorage();
   void AdvanceBits(uint32_t Bits);
   void AddShortfall(uint64_t Missing);  // saturates at INT32_MIN

@@ -262,6 +262,33 @@ TEST(StreamSize, GrowthZeroFillsAndShrinkMovesTheCursor) {
   EXPECT_EQ(Content(Stream), Bytes({5, 0, 0, 0}));
 }
 
+// Growth is cleared only where nothing writes it at once; stale bytes left
+// in the capacity by a shrink must never show.
+TEST(StreamSize, GrowthNotWrittenAtOnceStillReadsAsZero) {
+  tSWFStream Stream;
+  Fill(Stream, {1, 2, 7, 7, 7, 7});
+  Stream.SetSize(2);
+  Stream.SetPosition(1);
+  ASSERT_TRUE(Stream.ShiftTail(3));  // the tail covers only the last new byte
+  EXPECT_EQ(Content(Stream), Bytes({1, 2, 0, 0, 2}));
+
+  Fill(Stream, {7, 7, 7, 7});
+  Stream.SetSize(1);
+  Stream.SetPosition(1);
+  ASSERT_TRUE(Stream.WriteUB(1, 1));  // one bit of a new byte
+  EXPECT_EQ(Content(Stream), Bytes({7, 0x80}));
+
+  Fill(Stream, {7, 7, 7, 7});
+  Stream.SetSize(1);
+  Stream.SetPosition(1);
+  const uint8_t Two[2] = {8, 9};
+  ASSERT_TRUE(Stream.WriteBytes(Two, 2));
+  EXPECT_EQ(Content(Stream), Bytes({7, 8, 9}));
+  EXPECT_EQ(Stream.Position(), 3u);
+  Stream.SetSize(5);
+  EXPECT_EQ(Content(Stream), Bytes({7, 8, 9, 0, 0}));
+}
+
 TEST(StreamSize, WritingFieldByFieldGrowsGeometrically) {
   tSWFStream Stream;
   uint32_t Reallocations = 0;
