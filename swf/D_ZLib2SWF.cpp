@@ -96,21 +96,36 @@ bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize)
     return false;
   }
 
+  // An owning stream gets a new buffer, its bytes before and after the region
+  // copied around the inflated ones, and adopts it: no scratch copy, no gap to
+  // open. A view keeps its memory, so it goes through a scratch result.
+  const uint32_t Start = Stream.Position();
+  const bool Adopt = Stream.OwnsBuffer();
+  const uint32_t Tail = Stream.Size() - Start - Length;
+  const uint64_t NewSize = uint64_t(Start) + ExpectedSize + Tail;
+  if (Adopt && NewSize > UINT32_MAX) return false;
+  const uint64_t Allocated = Adopt ? NewSize : ExpectedSize;
+  uint8_t Spare = 0;
+  uint8_t* Memory = &Spare;
+  if (Allocated > 0) {
+    Memory = static_cast<uint8_t*>(std::malloc(size_t(Allocated)));
+    if (!Memory) return false;
+  }
+  auto Release = [&] {
+    if (Memory != &Spare) std::free(Memory);
+  };
+  uint8_t* Result = Adopt ? Memory + Start : Memory;
+
   // Inflate straight into a result of exactly the expected size; what zlib
   // cannot fill (an error, a cut stream, data that is not zlib) stays zero.
-  uint8_t Spare = 0;
-  uint8_t* Result = &Spare;
-  if (ExpectedSize > 0) {
-    Result = static_cast<uint8_t*>(std::malloc(ExpectedSize));
-    if (!Result) return false;
-  }
   z_stream Zip{};
   if (inflateInit(&Zip) != Z_OK) {
-    if (Result != &Spare) std::free(Result);
+    Release();
     errno = ENOMEM;
     return false;
   }
-  Zip.next_in = const_cast<Bytef*>(Stream.Buffer() + Stream.Position());
+  const uint8_t* Region = Stream.Buffer() + Start;
+  Zip.next_in = const_cast<Bytef*>(Region);
   Zip.avail_in = Length;
   Zip.next_out = Result;
   Zip.avail_out = ExpectedSize;
@@ -119,9 +134,22 @@ bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize)
   inflateEnd(&Zip);
   if (Produced < ExpectedSize) std::memset(Result + Produced, 0, ExpectedSize - Produced);
 
-  bool Ok = ReplaceRegion(Stream, Length, Result, ExpectedSize);
-  if (Result != &Spare) std::free(Result);
-  return Ok;
+  if (!Adopt) {
+    bool Ok = ReplaceRegion(Stream, Length, Result, ExpectedSize);
+    Release();
+    return Ok;
+  }
+  if (Start > 0) std::memcpy(Memory, Stream.Buffer(), Start);
+  if (Tail > 0) std::memcpy(Result + ExpectedSize, Region + Length, Tail);
+  const uint8_t BitsLeft = Stream.BitsLeft();
+  if (NewSize == 0) {
+    Stream.Reset();  // as a region deleted to nothing leaves it
+    return true;
+  }
+  Stream.AdoptBuffer(Memory, uint32_t(NewSize));
+  Stream.SetPosition(Start);
+  Stream.SetBitsLeft(BitsLeft);
+  return true;
 }
 
 bool LooksLikeZlib(const tSWFStream& Stream, int32_t Count) {

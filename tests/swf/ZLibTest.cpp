@@ -61,6 +61,38 @@ TEST(ZLibBridge, InflateCutsOrZeroFillsToTheExpectedSize) {
   }
 }
 
+// The inflated region replaces the old one in new storage: the stream still
+// owns it, keeps its cursor and bit offset, and goes on growing normally.
+TEST(ZLibBridge, InflatedStreamKeepsItsStateAndStaysWritable) {
+  const Bytes Plain(Text.begin(), Text.end());
+  Bytes Region = Zipped(Plain);
+  tSWFStream Stream;
+  Layout(Stream, {0xA1}, Region, {0xB1});
+  Stream.SetBitsLeft(5);
+  ASSERT_TRUE(DecompressInPlace(Stream, int32_t(Region.size()), 100));
+  EXPECT_TRUE(Stream.OwnsBuffer());
+  EXPECT_EQ(Stream.Size(), 102u);
+  EXPECT_EQ(Stream.Position(), 1u);
+  EXPECT_EQ(Stream.BitsLeft(), 5);
+  EXPECT_TRUE(Stream.IsOk());
+  Stream.SetBitsLeft(8);
+  Stream.SetPosition(Stream.Size());
+  const uint8_t More[2] = {0xC1, 0xC2};
+  ASSERT_TRUE(Stream.WriteBytes(More, 2));
+  Bytes Expected = {0xA1};
+  Expected.insert(Expected.end(), Plain.begin(), Plain.end());
+  Expected.insert(Expected.end(), {0xB1, 0xC1, 0xC2});
+  EXPECT_EQ(Content(Stream), Expected);
+
+  // The whole stream inflated to nothing leaves it empty and owning.
+  Layout(Stream, {}, Region, {});
+  ASSERT_TRUE(DecompressInPlace(Stream, int32_t(Region.size()), 0));
+  EXPECT_EQ(Stream.Size(), 0u);
+  EXPECT_EQ(Stream.Buffer(), nullptr);
+  EXPECT_TRUE(Stream.OwnsBuffer());
+  EXPECT_TRUE(Stream.IsOk());
+}
+
 TEST(ZLibBridge, DamagedDataIsTolerated) {
   const Bytes Plain(Text.begin(), Text.end());
   struct Case {
