@@ -7,7 +7,10 @@
 // yields no picture at all: the target stays as it was (empty for the driver)
 // and the alpha plane empty, rather than a picture the data cannot justify.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "extract/Scripts.h"
@@ -46,15 +49,48 @@ class TFileBytes {
   tSWFStream FStream;
 };
 
-bool SaveFile(const std::string& FileName, const std::vector<uint8_t>& Bytes) {
-  tSWFStream Stream;
-  if (!Bytes.empty() && !Stream.WriteBytes(Bytes.data(), uint32_t(Bytes.size()))) return false;
-  return Stream.SaveToFile(FileName);
+// Storage the converters fill completely, so nothing is cleared first.
+// Memory refused throws, as a vector would.
+class TBuffer {
+ public:
+  explicit TBuffer(uint64_t Count)
+      : FData(static_cast<uint8_t*>(std::malloc(size_t(Count ? Count : 1)))), FSize(Count) {
+    if (!FData) throw std::bad_alloc();
+  }
+  ~TBuffer() { std::free(FData); }
+  TBuffer(const TBuffer&) = delete;
+  TBuffer& operator=(const TBuffer&) = delete;
+  uint8_t* data() { return FData; }
+  const uint8_t* data() const { return FData; }
+  size_t size() const { return FSize; }
+  uint8_t* Release() { return std::exchange(FData, nullptr); }
+
+ private:
+  uint8_t* FData;
+  size_t FSize;
+};
+
+bool SaveFile(const std::string& FileName, const TBuffer& Bytes) {
+  tSWFStream View;
+  View.AttachBuffer(const_cast<uint8_t*>(Bytes.data()), uint32_t(Bytes.size()));
+  return View.SaveToFile(FileName);
 }
 
 template <class TBytes>
 bool Append(tSWFStream& Target, const TBytes& Bytes) {
   return Bytes.size() == 0 || Target.WriteBytes(Bytes.data(), uint32_t(Bytes.size()));
+}
+
+// As Append, but an empty owning target takes the storage itself, which ends
+// as a write would leave it: the cursor after the last byte.
+void Hand(tSWFStream& Target, TBuffer& Bytes) {
+  if (!Target.OwnsBuffer() || Target.Size() != 0 || Bytes.size() == 0) {
+    Append(Target, Bytes);
+    return;
+  }
+  uint32_t Count = uint32_t(Bytes.size());
+  Target.AdoptBuffer(Bytes.Release(), Count);
+  Target.SetPosition(Count);
 }
 
 // A BMP must fit a stream; the layouts here are bounded by "test" anyway.
@@ -103,9 +139,10 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
   if (Source.size() < Entries * EntrySize + Rows) return;  // colour table or rows cut
   if (!Fits(ColorMappedPixelOffset + Rows)) return;
 
-  std::vector<uint8_t> Bmp(ColorMappedPixelOffset + Rows, 0);
+  TBuffer Bmp(ColorMappedPixelOffset + Rows);
   std::memcpy(Bmp.data(), Header.data(), HeaderSize);
   uint8_t* Palette = Bmp.data() + HeaderSize;
+  std::memset(Palette, 0, PaletteSize);  // entries past the table, and every fourth byte
   for (uint32_t i = 0; i < Entries; ++i) {
     const uint8_t* Entry = Source.data() + i * EntrySize;
     Palette[4 * i] = Entry[2];  // blue
@@ -165,7 +202,7 @@ void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
     return;
   }
 
-  std::vector<uint8_t> Bmp(HeaderSize + 3 * Pixels);
+  TBuffer Bmp(HeaderSize + 3 * Pixels);
   std::memcpy(Bmp.data(), Indexed.data(), HeaderSize);
   PutUI32(Bmp.data() + 18, RowBytes);
   PutUI32(Bmp.data() + 10, HeaderSize);
@@ -183,7 +220,7 @@ void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
 
   // Rows stay in file order (bottom row first). R x 3 bytes is a multiple of
   // 4, so no padding: the index row's padding bytes become real pixels.
-  std::vector<uint8_t> Plane(Pixels);
+  TBuffer Plane(Pixels);
   const uint8_t* Index = Indexed.data() + ColorMappedPixelOffset;
   uint8_t* Out = Bmp.data() + HeaderSize;
   for (uint64_t p = 0; p < Pixels; ++p) {
@@ -191,7 +228,7 @@ void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
     Out[3 * p] = Entry[0];
     Out[3 * p + 1] = Entry[1];
     Out[3 * p + 2] = Entry[2];
-    Plane[p] = Entry[3];
+    Plane.data()[p] = Entry[3];
   }
 
   SaveFile(FWorkDir + "alpha", Plane);
@@ -207,7 +244,7 @@ void TLosslessConverter::PIX15ToBMP(uint16_t Width, uint16_t Height, tSWFStream&
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Height * RowBytes || !Fits(HeaderSize + Height * RowBytes)) return;
 
-  std::vector<uint8_t> Bmp(HeaderSize + Height * RowBytes);
+  TBuffer Bmp(HeaderSize + Height * RowBytes);
   std::memcpy(Bmp.data(), Header.data(), HeaderSize);
   uint8_t* Out = Bmp.data() + HeaderSize;
   for (uint32_t k = 0; k < Height; ++k) {
@@ -218,7 +255,7 @@ void TLosslessConverter::PIX15ToBMP(uint16_t Width, uint16_t Height, tSWFStream&
       *Out++ = Row[b];
     }
   }
-  Append(Target, Bmp);
+  Hand(Target, Bmp);
 }
 
 void TLosslessConverter::ARGBToBMP(uint16_t Width, uint16_t Height, bool WithAlpha,
@@ -232,8 +269,8 @@ void TLosslessConverter::ARGBToBMP(uint16_t Width, uint16_t Height, bool WithAlp
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Height * SourceRow || !Fits(HeaderSize + Height * BmpRow)) return;
 
-  std::vector<uint8_t> Bmp(HeaderSize + Height * BmpRow, 0);
-  std::vector<uint8_t> Plane(WithAlpha ? uint64_t(Width) * Height : 0);
+  TBuffer Bmp(HeaderSize + Height * BmpRow);
+  TBuffer Plane(WithAlpha ? uint64_t(Width) * Height : 0);
   std::memcpy(Bmp.data(), Header.data(), HeaderSize);
   uint8_t* Out = Bmp.data() + HeaderSize;
   uint8_t* Alpha = Plane.data();
@@ -245,9 +282,8 @@ void TLosslessConverter::ARGBToBMP(uint16_t Width, uint16_t Height, bool WithAlp
       *Out++ = Pixel[2];
       *Out++ = Pixel[1];
     }
-    Out += Padding;  // zero bytes, from the initial fill
+    for (uint32_t Pad = 0; Pad < Padding; ++Pad) *Out++ = 0;
   }
-  if (WithAlpha && !Plane.empty())
-    FConverterAlpha->WriteBytes(Plane.data(), uint32_t(Plane.size()));
-  Append(Target, Bmp);
+  if (WithAlpha) Hand(*FConverterAlpha, Plane);  // fresh since the drop above
+  Hand(Target, Bmp);
 }
