@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,12 +26,14 @@ namespace {
 std::atomic<unsigned> TempCounter{0};
 
 struct tPNGTarget {
-  QImage Image;  // RGB888, Grayscale8 or Indexed8
+  QImage Image;  // RGB888, RGB32, Grayscale8 or Indexed8
   int ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
   int Width = 0;
   int Height = 0;
-  std::vector<uint8_t> Rows;  // the finished samples, row after row, top first
-  size_t RowBytes = 0;
+  const uint8_t* Plane = nullptr;
+  size_t PlaneSize = 0;
+  bool BottomUp = false;
+  std::vector<uint8_t> Row;  // the samples of one row, composed just before it is written
   std::vector<png_color> Palette;
   std::vector<png_byte> Opaque;  // transparency table: every entry opaque
   std::string Failure;
@@ -43,38 +47,44 @@ void OnPNGError(png_structp Png, png_const_charp Message) {
 
 void OnPNGWarning(png_structp, png_const_charp) {}
 
-// Builds the samples: colour unchanged, alpha from the plane. Pixel (x, y)
+// The samples of row y: colour unchanged, alpha from the plane. Pixel (x, y)
 // takes plane byte y * W + x, or (H - 1 - y) * W + x for a bottom-up plane;
-// pixels the plane does not reach stay opaque.
-void ComposeRows(tPNGTarget& Target, const uint8_t* Plane, size_t PlaneSize, bool BottomUp) {
-  const QImage& Image = Target.Image;
+// pixels the plane does not reach stay opaque. A palette row is the
+// picture's own scanline.
+const uint8_t* ComposeRow(tPNGTarget& Target, int y) {
+  const uint8_t* In = Target.Image.constScanLine(y);
+  if (Target.ColorType == PNG_COLOR_TYPE_PALETTE) return In;
   const size_t W = size_t(Target.Width);
-  const int Channels = Target.ColorType == PNG_COLOR_TYPE_RGB_ALPHA    ? 4
-                       : Target.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                                                                       : 1;
-  Target.RowBytes = W * size_t(Channels);
-  Target.Rows.resize(Target.RowBytes * size_t(Target.Height));
-  for (int y = 0; y < Target.Height; ++y) {
-    const uint8_t* In = Image.constScanLine(y);
-    uint8_t* Out = Target.Rows.data() + Target.RowBytes * size_t(y);
-    if (Channels == 1) {
-      std::memcpy(Out, In, W);
-      continue;
-    }
-    size_t PlaneRow = size_t(BottomUp ? Target.Height - 1 - y : y) * W;
+  const size_t PlaneRow = size_t(Target.BottomUp ? Target.Height - 1 - y : y) * W;
+  // Alphas this row finds in the plane; the rest are opaque.
+  const size_t Reached =
+      !Target.Plane || PlaneRow >= Target.PlaneSize ? 0 : std::min(W, Target.PlaneSize - PlaneRow);
+  const uint8_t* Alphas = Reached ? Target.Plane + PlaneRow : nullptr;
+  uint8_t* Out = Target.Row.data();
+  if (Target.ColorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
     for (size_t x = 0; x < W; ++x) {
-      size_t At = PlaneRow + x;
-      uint8_t Alpha = Plane && At < PlaneSize ? Plane[At] : 255;
-      if (Channels == 4) {
-        *Out++ = In[3 * x];
-        *Out++ = In[3 * x + 1];
-        *Out++ = In[3 * x + 2];
-      } else {
-        *Out++ = In[x];
-      }
-      *Out++ = Alpha;
+      *Out++ = In[x];
+      *Out++ = x < Reached ? Alphas[x] : 255;
+    }
+  } else if (Target.Image.format() == QImage::Format_RGB32) {
+    // 0xffRRGGBB in native order: the bytes an RGB888 conversion would keep.
+    const auto* Pixels = reinterpret_cast<const QRgb*>(In);
+    for (size_t x = 0; x < W; ++x) {
+      QRgb Pixel = Pixels[x];
+      *Out++ = uint8_t(qRed(Pixel));
+      *Out++ = uint8_t(qGreen(Pixel));
+      *Out++ = uint8_t(qBlue(Pixel));
+      *Out++ = x < Reached ? Alphas[x] : 255;
+    }
+  } else {
+    for (size_t x = 0; x < W; ++x) {
+      *Out++ = In[3 * x];
+      *Out++ = In[3 * x + 1];
+      *Out++ = In[3 * x + 2];
+      *Out++ = x < Reached ? Alphas[x] : 255;
     }
   }
+  return Target.Row.data();
 }
 
 // libpng's part; answers false with Target.Failure set.
@@ -105,8 +115,7 @@ bool EncodePNG(tPNGTarget& Target, FILE* File) {
   }
   png_set_compression_level(Png, Z_BEST_SPEED);  // photos barely shrink at higher levels
   png_write_info(Png, Info);
-  for (int y = 0; y < Target.Height; ++y)
-    png_write_row(Png, Target.Rows.data() + Target.RowBytes * size_t(y));
+  for (int y = 0; y < Target.Height; ++y) png_write_row(Png, ComposeRow(Target, y));
   png_write_end(Png, Info);
   png_destroy_write_struct(&Png, &Info);
   return true;
@@ -123,22 +132,25 @@ struct tTempFile {
   }
 };
 
-std::vector<uint8_t> LoadFile(const std::string& FileName, bool& Found) {
-  tSWFStream Stream;
-  std::vector<uint8_t> Bytes;
-  Found = Stream.LoadFromFile(FileName);
-  if (Found && Stream.Size() > 0) Bytes.assign(Stream.Buffer(), Stream.Buffer() + Stream.Size());
-  return Bytes;
-}
+// The plane inflated from the "alpha" file, held by a stream so it can be
+// saved back without a copy.
+struct tPlane {
+  tSWFStream Bytes;
+  const uint8_t* data() const { return Bytes.Buffer(); }
+  size_t size() const { return Bytes.Size(); }
+};
 
 // Exactly Count bytes inflated from one zlib stream; more are not looked at.
-std::vector<uint8_t> InflateAlpha(const std::vector<uint8_t>& Compressed, size_t Count) {
-  std::vector<uint8_t> Plane(Count);
+void InflateAlpha(const tSWFStream& Compressed, size_t Count, tPlane& Plane) {
+  // Every byte is written before the plane is used, so none is cleared first.
+  uint8_t* Memory = Count ? static_cast<uint8_t*>(std::malloc(Count)) : nullptr;
+  if (Count && !Memory) throw std::bad_alloc();
+  Plane.Bytes.AdoptBuffer(Memory, uint32_t(Count));
   z_stream Zip{};
   if (inflateInit(&Zip) != Z_OK) throw EPictureError("Cannot start inflating the alpha data");
-  Zip.next_in = const_cast<Bytef*>(Compressed.data());
-  Zip.avail_in = uInt(Compressed.size());
-  Zip.next_out = Plane.data();
+  Zip.next_in = const_cast<Bytef*>(Compressed.Buffer());
+  Zip.avail_in = uInt(Compressed.Size());
+  Zip.next_out = Memory;
   Zip.avail_out = uInt(Count);
   int Result = Z_OK;
   while (Zip.avail_out > 0 && Result == Z_OK) Result = inflate(&Zip, Z_NO_FLUSH);
@@ -151,7 +163,6 @@ std::vector<uint8_t> InflateAlpha(const std::vector<uint8_t>& Compressed, size_t
     throw EPictureError("The alpha data holds " + std::to_string(Produced) + " bytes for " +
                         std::to_string(Count) + " pixels");
   }
-  return Plane;
 }
 
 }  // namespace
@@ -184,12 +195,20 @@ void WritePNGWithAlpha(const QImage& Image, const uint8_t* Plane, size_t PlaneSi
   } else if (Image.format() == QImage::Format_Grayscale8) {
     Target->Image = Image;
     Target->ColorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+  } else if (Image.format() == QImage::Format_RGB32 || Image.format() == QImage::Format_RGB888) {
+    Target->Image = Image;  // read in place, no converted copy
+    Target->ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
   } else {
     Target->Image = Image.convertToFormat(QImage::Format_RGB888);
     Target->ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
     if (Target->Image.isNull()) throw EPictureError("Not enough memory to compose the PNG");
   }
-  ComposeRows(*Target, Plane, PlaneSize, BottomUp);
+  Target->Plane = Plane;
+  Target->PlaneSize = PlaneSize;
+  Target->BottomUp = BottomUp;
+  if (Target->ColorType != PNG_COLOR_TYPE_PALETTE)
+    Target->Row.resize(size_t(Target->Width) *
+                       (Target->ColorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 4));
 
   tTempFile Temp;
   int Descriptor = -1;
@@ -221,14 +240,13 @@ void JPEGAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
                     const std::string& PngFile) {
   QImage Picture = DecodeJPEGFile(WorkDir + SourceName);
   const size_t Count = size_t(Picture.width()) * size_t(Picture.height());
-  bool Found = false;
-  std::vector<uint8_t> Compressed = LoadFile(WorkDir + "alpha", Found);
-  if (!Found) throw EPictureError("Cannot read the alpha data " + WorkDir + "alpha");
-  std::vector<uint8_t> Plane = InflateAlpha(Compressed, Count);
+  tSWFStream Compressed;
+  if (!Compressed.LoadFromFile(WorkDir + "alpha"))
+    throw EPictureError("Cannot read the alpha data " + WorkDir + "alpha");
+  tPlane Plane;
+  InflateAlpha(Compressed, Count, Plane);
   // Later readers of "alpha" (the preview) find the plane expanded.
-  tSWFStream Expanded;
-  Expanded.WriteBytes(Plane.data(), uint32_t(Plane.size()));
-  Expanded.SaveToFile(WorkDir + "alpha");
+  Plane.Bytes.SaveToFile(WorkDir + "alpha");
   WritePNGWithAlpha(Picture, Plane.data(), Plane.size(), false, PngFile);
 }
 
@@ -237,7 +255,7 @@ void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
   QImage Picture;
   if (!Picture.load(QString::fromStdString(WorkDir + SourceName), "BMP"))
     throw EPictureError("Cannot read the picture " + WorkDir + SourceName);
-  bool Found = false;
-  std::vector<uint8_t> Plane = LoadFile(WorkDir + "alpha", Found);
-  WritePNGWithAlpha(Picture, Plane.data(), Plane.size(), true, PngFile);
+  tSWFStream Plane;  // a missing file is an empty plane
+  if (!Plane.LoadFromFile(WorkDir + "alpha")) Plane.Reset();
+  WritePNGWithAlpha(Picture, Plane.Buffer(), Plane.Size(), true, PngFile);
 }
