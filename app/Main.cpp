@@ -528,6 +528,9 @@ void TMainForm::DrawPictures(uint64_t Generation) {
   const TPictureSettings Settings = PictureSettings();
   const int Step = Count > 0 ? RoundHalfEven(85, Count) : 0;
   FWorkspace.Thumbnails.assign(size_t(Count), QImage());
+  // One mark for every picture that cannot be drawn: each costs a thumbnail
+  // only when it is shared, however many empty records a movie holds.
+  QImage Undecodable;
   for (int32_t I = 0; I < Count; ++I) {
     QImage Thumbnail;
     try {
@@ -535,7 +538,10 @@ void TMainForm::DrawPictures(uint64_t Generation) {
     } catch (const std::exception&) {
       // Marked below; the other pictures are still built.
     }
-    if (Thumbnail.isNull()) Thumbnail = UndecodablePicture(Settings.PicSize);
+    if (Thumbnail.isNull()) {
+      if (Undecodable.isNull()) Undecodable = UndecodablePicture(Settings.PicSize);
+      Thumbnail = Undecodable;
+    }
     FWorkspace.Thumbnails[size_t(I)] = Thumbnail;
     FThumbnailsDone = I + 1;
     const int Columns = std::max(1, FWorkspace.ColumnsPerRow);

@@ -273,6 +273,23 @@ TEST_F(MainFormTest, MovieWithoutPicturesShowsThePlaceholder) {
   }
 }
 
+// A record of two bytes must not cost a thumbnail's worth of memory: a movie
+// of a million empty records would otherwise hold gigabytes of marks.
+TEST_F(MainFormTest, UndecodablePicturesShareOneMark) {
+  TMovieBuilder Builder;
+  for (uint16_t Id = 1; Id <= 40; ++Id) Builder.Tag(6, {});
+  Builder.DefineBitsJPEG2(41, {0xFF, 0xD8, 0xFF, 0xDB, 0, 3, 9}).End().Save(Program + "marks.swf");
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Program + "marks.swf");
+  const std::vector<QImage>& Thumbnails = F.Workspace().Thumbnails;
+  ASSERT_EQ(Thumbnails.size(), 41u);
+  for (const QImage& Thumbnail : Thumbnails) {
+    EXPECT_EQ(Thumbnail.size(), QSize(150, 150));
+    EXPECT_EQ(Thumbnail.constBits(), Thumbnails[0].constBits());
+  }
+}
+
 TEST_F(MainFormTest, UndecodablePictureIsMarkedAndTheBuildGoesOn) {
   TMovieBuilder()
       .DefineBitsJPEG2(1, {0xFF, 0xD8, 0xFF, 0xDB, 0, 3, 9})
