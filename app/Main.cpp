@@ -494,6 +494,9 @@ void TMainForm::AOpenExecute() {
 
   ResetWorkspace();
   ::DropPictureStores(FWorkspace);
+  // The preview that chose the picture to save is gone with the old movie:
+  // Save would write a picture of the new movie nobody clicked, or nothing.
+  ASave->setEnabled(false);
   const uint64_t Generation = ++FGeneration;
   FPendingBuild = 0;
   TWindowObserver Observer(*this);

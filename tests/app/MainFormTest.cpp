@@ -352,7 +352,7 @@ TEST_F(MainFormTest, CancelledOpenChangesNothing) {
   EXPECT_TRUE(InfoShown());
 }
 
-TEST_F(MainFormTest, EveryOpenReappliesTheLanguageAndKeepsTheSaveState) {
+TEST_F(MainFormTest, EveryOpenReappliesTheLanguageAndDisablesSave) {
   TMainForm& F = Start();
   ShowWithGrid(530);
   Open(Movie);
@@ -361,9 +361,12 @@ TEST_F(MainFormTest, EveryOpenReappliesTheLanguageAndKeepsTheSaveState) {
   IniWriteString(Program + "Lang.ini", "menuOpen", "ENG", "Open a movie now");
   Open(Movie);
   EXPECT_EQ(F.menuOpen->text(), "Open a movie now");
-  EXPECT_TRUE(F.ASave->isEnabled());  // only a click changes it
+  EXPECT_FALSE(F.ASave->isEnabled());  // until a picture of this movie is clicked
+  EXPECT_FALSE(F.menuSave->isEnabled());
   EXPECT_FALSE(InfoShown());
   EXPECT_TRUE(F.Image1->Picture().isNull());
+  F.VDTColumnClick(0, 0);
+  EXPECT_TRUE(F.ASave->isEnabled());
 }
 
 // ---------------------------------------------------------------------------
