@@ -14,30 +14,6 @@ TBytes Contents(const tSWFStream& Stream) {
   return TBytes(Stream.Buffer(), Stream.Buffer() + Stream.Size());
 }
 
-void Add16(TBytes& Out, uint16_t Value) {
-  Out.push_back(uint8_t(Value));
-  Out.push_back(uint8_t(Value >> 8));
-}
-
-void Add32(TBytes& Out, uint32_t Value) {
-  for (int i = 0; i < 4; ++i) Out.push_back(uint8_t(Value >> (8 * i)));
-}
-
-// The 54 bytes every BMP here starts with.
-TBytes BmpHeader(uint32_t PixelOffset, uint32_t Width, uint32_t Height, uint16_t BitsPerPixel) {
-  TBytes Out = {'B', 'M'};
-  Add32(Out, 0);
-  Add32(Out, 0);
-  Add32(Out, PixelOffset);
-  Add32(Out, 40);
-  Add32(Out, Width);
-  Add32(Out, Height);
-  Add16(Out, 1);
-  Add16(Out, BitsPerPixel);
-  Out.resize(54, 0);
-  return Out;
-}
-
 void Append(TBytes& Out, const TBytes& More) {
   Out.insert(Out.end(), More.begin(), More.end());
 }

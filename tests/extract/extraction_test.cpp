@@ -18,27 +18,9 @@ namespace {
 // converters: bottom-up, 14 + 40 header bytes.
 // ---------------------------------------------------------------------------
 
-void Put32(TBytes& Out, uint32_t V) {
-  for (int i = 0; i < 4; ++i) Out.push_back(uint8_t(V >> (8 * i)));
-}
-
-TBytes BmpHeader(uint32_t Width, uint32_t Height, uint32_t Offset, uint16_t Bits) {
-  TBytes H = {'B', 'M'};
-  Put32(H, 0);
-  Put32(H, 0);
-  Put32(H, Offset);
-  Put32(H, 40);
-  Put32(H, Width);
-  Put32(H, Height);
-  H.push_back(1), H.push_back(0);
-  H.push_back(uint8_t(Bits)), H.push_back(0);
-  for (int i = 0; i < 6; ++i) Put32(H, 0);
-  return H;
-}
-
 // Colour-mapped without alpha: 8 bits, 256-entry palette, rows padded to 4.
 TBytes Bmp8(uint16_t W, uint16_t H, const TBytes& PaletteRGB, const TBytes& Indices) {
-  TBytes Out = BmpHeader(W, H, 1078, 8);
+  TBytes Out = BmpHeader(1078, W, H, 8);
   for (size_t i = 0; i < 256; ++i) {
     bool Used = i * 3 < PaletteRGB.size();
     Out.push_back(Used ? PaletteRGB[i * 3 + 2] : 0);
@@ -54,7 +36,7 @@ TBytes Bmp8(uint16_t W, uint16_t H, const TBytes& PaletteRGB, const TBytes& Indi
 
 // 15-bit: the record's big-endian values little-endian, rows of an even count.
 TBytes Bmp16(uint16_t W, uint16_t H, const std::vector<uint16_t>& Pixels) {
-  TBytes Out = BmpHeader(W, H, 54, 16);
+  TBytes Out = BmpHeader(54, W, H, 16);
   size_t P = (W + 1u) / 2 * 2;
   for (int y = H - 1; y >= 0; --y) {
     for (size_t x = 0; x < P; ++x) {
@@ -67,7 +49,7 @@ TBytes Bmp16(uint16_t W, uint16_t H, const std::vector<uint16_t>& Pixels) {
 
 // 32-bit pixels 0xAARRGGBB as a 24-bit BMP.
 TBytes Bmp24(uint16_t W, uint16_t H, const std::vector<uint32_t>& Pixels) {
-  TBytes Out = BmpHeader(W, H, 54, 24);
+  TBytes Out = BmpHeader(54, W, H, 24);
   for (int y = H - 1; y >= 0; --y) {
     for (size_t x = 0; x < W; ++x) {
       uint32_t P = Pixels[y * W + x];

@@ -17,6 +17,15 @@
 #include "swf/D_Storages.h"
 #include "swf/I_Header.h"
 
+TBytes BmpHeader(uint32_t PixelOffset, uint32_t Width, uint32_t Height, uint16_t BitsPerPixel) {
+  TBytes Out = {'B', 'M'};
+  for (uint32_t Value :
+       {0u, 0u, PixelOffset, 40u, Width, Height, 1u | uint32_t(BitsPerPixel) << 16})
+    for (int i = 0; i < 4; ++i) Out.push_back(uint8_t(Value >> (8 * i)));
+  Out.resize(54, 0);
+  return Out;
+}
+
 TBytes Zlib(const TBytes& Data, int Level) {
   uLongf Length = compressBound(Data.size());
   TBytes Out(Length);

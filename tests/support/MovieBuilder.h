@@ -12,6 +12,10 @@ using TBytes = std::vector<uint8_t>;
 // zlib stream of Data at the given level.
 TBytes Zlib(const TBytes& Data, int Level = 9);
 
+// The 54 header bytes every BMP the converters write starts with, built
+// independently of them.
+TBytes BmpHeader(uint32_t PixelOffset, uint32_t Width, uint32_t Height, uint16_t BitsPerPixel);
+
 // A movie: the header (tHeaderItem), the frame count, the records written
 // in order with hand-made record headers, finished by MakeCompleteSWF.
 class TMovieBuilder {
