@@ -51,11 +51,7 @@ TFAbout::TFAbout(TSettings& Settings, QWidget* Parent) : QDialog(Parent), FSetti
   Label5 = PlaceLabel(new QLabel(QStringLiteral("Support"), this), "Label5", 40, 200);
   Label7 = PlaceLabel(new TLinkLabel(QLatin1String(Product::SupportMail), this), "Label7", 88, 200);
 
-  // The links start where the design puts them, or after their captions
-  // when the running font makes those wider.
-  const int LinkX = std::max({88, Label4->geometry().right() + 6, Label5->geometry().right() + 6});
-  Label6->move(LinkX, Label6->y());
-  Label7->move(LinkX, Label7->y());
+  PlaceLinks();
 
   TBXButton1 = new QPushButton(QStringLiteral("Ok"), this);
   TBXButton1->setObjectName(QStringLiteral("TBXButton1"));
@@ -97,9 +93,34 @@ void TFAbout::showEvent(QShowEvent* Event) {
     const std::string File = FindFileNoCase(FSettings.ProgramDir, "Lang.ini");
     setWindowTitle(
         QString::fromUtf8(IniReadString(File, LangName::FAbout, FSettings.Language, DefaultTitle)));
+    ApplyTexts();
   }
   QDialog::showEvent(Event);
   update();
+}
+
+void TFAbout::ApplyTexts() {
+  // The box's own words in the current language; a text Lang.ini lacks
+  // keeps the box's English one.
+  const std::string File = FindFileNoCase(FSettings.ProgramDir, "Lang.ini");
+  const auto Apply = [&](QLabel* Label, const char* Key, const QString& English) {
+    const QString Text = QString::fromUtf8(IniReadString(File, Key, FSettings.Language, ""));
+    Label->setText(Text.isEmpty() ? English : Text);
+    Label->adjustSize();
+  };
+  Apply(Label2, mesAboutBuild, QLatin1String(Product::Build));
+  Apply(Label3, mesAboutRights, QString::fromUtf8(Product::RightsNotice));
+  Apply(Label4, mesAboutWebsite, QStringLiteral("Website:"));
+  Apply(Label5, mesAboutSupport, QStringLiteral("Support"));
+  PlaceLinks();
+}
+
+void TFAbout::PlaceLinks() {
+  // The links start where the design puts them, or after their captions
+  // when the running font or the language makes those wider.
+  const int LinkX = std::max({88, Label4->geometry().right() + 6, Label5->geometry().right() + 6});
+  Label6->move(LinkX, Label6->y());
+  Label7->move(LinkX, Label7->y());
 }
 
 void TFAbout::BeginSplash(const QString& Message) {

@@ -6,8 +6,9 @@
 // EndSplash restores the About look, gives the box a single fixed border
 // (kept for the rest of the run) and closes it. In both roles the box stays
 // on top and its title is read from Lang.ini "FAbout" whenever it is shown,
-// "About Quillory" when the file has none. Labels and button keep their
-// own, untranslated texts.
+// "About Quillory" when the file has none. Its labels read "mesAbout..."
+// texts at the same moment, keeping their English words where the file has
+// none; the button keeps its "Ok".
 #pragma once
 
 #include <QDialog>
@@ -47,6 +48,9 @@ class TFAbout : public QDialog {
   int SplashProgress() const;
   void EndSplash();
 
+  // The labels in the current language (done at every showing).
+  void ApplyTexts();
+
   // The dialog border (close box only) until the first splash ends, then a
   // single fixed border with the usual title-bar buttons.
   enum class TBorder { Dialog, Single };
@@ -66,6 +70,7 @@ class TFAbout : public QDialog {
 
  private:
   void SetBorder(TBorder Border);
+  void PlaceLinks();
 
   TSettings& FSettings;
   TBorder FBorder = TBorder::Dialog;

@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -23,7 +24,11 @@ class TThumbnailGridModel : public QAbstractTableModel {
 
   int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& Parent = QModelIndex()) const override;
+  // The thumbnails are drawn by the delegate; the model answers tooltips.
   QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override;
+
+  // Tooltip of a picture, by its number; none when unset.
+  std::function<QString(int32_t Number)> ToolTipText;
 
   // The root node count: growing adds rows not made yet, shrinking releases
   // the rows past the new count with their thumbnails.
@@ -64,10 +69,29 @@ class TThumbnailDelegate : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
 };
 
+// Kind and size of picture Number as its stored bytes tell them, without
+// decoding it: "PNG" for the two kinds with alpha, otherwise "BMP", "PNG",
+// "GIF" or "JPEG" by the data. Size is empty when the data do not say.
+struct TPictureFacts {
+  QString Kind;
+  QSize Size;
+};
+TPictureFacts PictureFacts(const TPictureList& Pictures, int32_t Number);
+
+// The grid: one cell per picture, the current picture highlighted. The
+// arrow keys, Home, End, Page Up and Page Down move the current picture
+// and report the new cell as a click would; one notch of the mouse wheel
+// scrolls one row.
 class TThumbnailGrid : public QTableView {
   Q_OBJECT
  public:
   TThumbnailGrid(const TWorkspace& Workspace, QWidget* Parent = nullptr);
+
+  // The picture drawn highlighted; -1 for none.
+  int32_t Current() const { return FCurrent; }
+  void SetCurrent(int32_t Number);
+  // The cell of picture Number with the present columns.
+  QModelIndex CellOf(int32_t Number) const;
 
   TThumbnailGridModel* Model() const { return FModel; }
 
@@ -80,9 +104,19 @@ class TThumbnailGrid : public QTableView {
   void SetDefaultNodeHeight(int Height);
 
  signals:
-  // A cell was clicked: its row and column.
+  // A cell was clicked, or reached with the keyboard: its row and column.
   void CellClicked(int Row, int Column);
 
+ protected:
+  void keyPressEvent(QKeyEvent* Event) override;
+  void wheelEvent(QWheelEvent* Event) override;
+
  private:
+  // Where a navigation key takes the current picture; -1 when it does not move.
+  int32_t KeyTarget(int Key) const;
+
+  const TWorkspace& FWorkspace;
   TThumbnailGridModel* FModel;
+  int32_t FCurrent = -1;
+  double FWheelRows = 0;  // part of a row the wheel has turned and not yet scrolled
 };

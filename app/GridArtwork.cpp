@@ -1,9 +1,11 @@
 #include "app/GridArtwork.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace {
 
@@ -135,7 +137,7 @@ QIcon ToolbarIcon(TToolbarImage Kind) {
   return QIcon(QPixmap::fromImage(ToolbarImage(Kind)));
 }
 
-QImage NoImagesPicture() {
+QImage NoImagesPicture(const QString& Text) {
   const int W = 300, H = 225;
   QImage Image(W, H, QImage::Format_RGB32);
   Image.fill(Qt::white);
@@ -162,9 +164,13 @@ QImage NoImagesPicture() {
   Font.setPixelSize(30);
   Font.setBold(true);
   Font.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+  // A longer wording (another language) is made smaller to fit the sign.
+  const qreal Room = W - 16;
+  const qreal Needed = QFontMetricsF(Font).horizontalAdvance(Text);
+  if (Needed > Room) Font.setPixelSize(std::max(10, int(30 * Room / Needed)));
   P.setFont(Font);
   P.setPen(QColor(150, 150, 150));
-  P.drawText(QRectF(0, 128, W, 50), Qt::AlignCenter, "NO IMAGES");
+  P.drawText(QRectF(0, 128, W, 50), Qt::AlignCenter, Text);
   return Image;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QString>
 
 enum class TToolbarImage { Open, Save, SaveAll, Help };
 
@@ -12,8 +13,8 @@ enum class TToolbarImage { Open, Save, SaveAll, Help };
 QImage ToolbarImage(TToolbarImage Kind);
 QIcon ToolbarIcon(TToolbarImage Kind);
 
-// 300 x 225, reading NO IMAGES.
-QImage NoImagesPicture();
+// 300 x 225, reading Text (NO IMAGES in the current language).
+QImage NoImagesPicture(const QString& Text = QStringLiteral("NO IMAGES"));
 
 // Size x Size: a grey box crossed out, the thumbnail of a picture that
 // cannot be decoded.

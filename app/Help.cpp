@@ -7,16 +7,24 @@
 #include <cstring>
 
 #include "app/HelpError.h"
+#include "app/Lang.h"
 #include "platform/IniFile.h"
 
-THelpOpener DefaultHelpOpener() {
-  return [](const QString& FilePath, QString& ErrorText) {
+THelpOpener DefaultHelpOpener(const TSettings* Settings) {
+  // Read when the help is asked for, in the language of that moment.
+  const auto Text = [Settings](const char* Key, const QString& File, const QString& English) {
+    const QString Local =
+        Settings ? LangFormat(Settings->ProgramDir, Key, Settings->Language, {File}) : QString();
+    return Local.isEmpty() ? English : Local;
+  };
+  return [Text](const QString& FilePath, QString& ErrorText) {
     if (!QFileInfo::exists(FilePath)) {
-      ErrorText = QString::fromLocal8Bit(std::strerror(ENOENT));
+      ErrorText = Text(mesHelpFileMissing, FilePath, QString::fromLocal8Bit(std::strerror(ENOENT)));
       return false;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(FilePath))) {
-      ErrorText = QStringLiteral("No application is registered to open this file");
+      ErrorText = Text(mesHelpNoViewer, FilePath,
+                       QStringLiteral("No application is registered to open this file"));
       return false;
     }
     return true;

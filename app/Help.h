@@ -15,10 +15,12 @@ class TFHelpError;
 // sets ErrorText to the system's text for it.
 using THelpOpener = std::function<bool(const QString& FilePath, QString& ErrorText)>;
 
-// A missing file gives "No such file or directory"; a file the desktop
-// cannot hand to any program gives "No application is registered to open
+// A missing file and a file the desktop cannot hand to any program are
+// explained in the current language of Settings (Lang.ini "mesHelpFileMissing"
+// and "mesHelpNoViewer"); without Settings, or without those texts, by
+// "No such file or directory" and "No application is registered to open
 // this file".
-THelpOpener DefaultHelpOpener();
+THelpOpener DefaultHelpOpener(const TSettings* Settings = nullptr);
 
 // "Help_eng.pdf" for "ENG", "Help_fra.pdf" for "FRA" (compared exactly),
 // empty for every other code.

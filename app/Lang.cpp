@@ -1,6 +1,9 @@
 #include "app/Lang.h"
 
+#include <QCoreApplication>
 #include <QDockWidget>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
@@ -69,6 +72,47 @@ QString LangText(const std::string& ProgramDir, const std::string& Key,
   return QString::fromUtf8(IniReadString(LangFile(ProgramDir), Key, Language, ""));
 }
 
+QString LangFormat(const std::string& ProgramDir, const std::string& Key,
+                   const std::string& Language, const QStringList& Arguments) {
+  // One pass, so a "%2" inside the first argument stays as it is.
+  const QString Text = LangText(ProgramDir, Key, Language);
+  QString Result;
+  for (qsizetype I = 0; I < Text.size(); ++I) {
+    if (Text[I] == QLatin1Char('%') && I + 1 < Text.size() && Text[I + 1].isDigit()) {
+      const int N = Text[I + 1].digitValue();
+      if (N >= 1 && N <= Arguments.size()) {
+        Result += Arguments[N - 1];
+        ++I;
+        continue;
+      }
+    }
+    Result += Text[I];
+  }
+  return Result;
+}
+
+QString QtTranslationsDir() {
+  return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+}
+
+bool SetQtLanguage(const std::string& Language) {
+  static QTranslator* Installed = nullptr;
+  if (Installed) {
+    QCoreApplication::removeTranslator(Installed);
+    delete Installed;
+    Installed = nullptr;
+  }
+  if (Language != "FRA") return true;
+  auto* Translator = new QTranslator;
+  if (!Translator->load(QStringLiteral("qtbase_fr"), QtTranslationsDir())) {
+    delete Translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(Translator);
+  Installed = Translator;
+  return true;
+}
+
 void ApplyLanguage(QWidget* Window, const std::string& ProgramDir, const std::string& Language) {
   if (!Window) return;
   const TIniText Texts = TIniText::Load(LangFile(ProgramDir));
@@ -90,12 +134,18 @@ std::vector<std::string> LangKeys() {
           buttonSaveAll, buttonHelp, labelPicNum, labelType, labelDimensions, labelColorMode,
           // Options dialog.
           buttonOk, buttonCancel, buttonColor, labelDestDir, labelPrefix, labelBGSquareSize,
-          labelColor, labelPicSize, labelChanges,
+          labelColor, labelPicSize, labelChanges, labelFolderWarning,
           // Help-error box.
           labelHelp, labelAdobeLink,
           // Messages.
           mesFileNotLoaded, mesTotal, mesImages, mesExtractingPictures, mesDrawing, mesReady,
-          mesSave, mesAllTheImagesWereSaved};
+          mesSave, mesAllTheImagesWereSaved, mesSavedIn, mesNoRecentMovies, mesRecentMissing,
+          mesFolderNotOpened, mesSaveAllTitle, mesSaveAllFailed, mesThumbnailTip, mesNoImages,
+          mesSWFFiles, mesCopied, mesNotCopied,
+          mesAboutBuild, mesAboutRights, mesAboutWebsite, mesAboutSupport, mesHelpFileMissing,
+          mesHelpNoViewer, mesErrorSettingPath, mesFolderNotWritable, mesColorMode1,
+          mesColorMode4, mesColorMode8, mesColorMode15, mesColorMode16, mesColorMode24,
+          mesColorMode32};
 }
 
 std::vector<std::string> LangBlankedKeys() {

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,38 @@ constexpr const char* mesDrawing = "mesDrawing";
 constexpr const char* mesReady = "mesReady";
 constexpr const char* mesSave = "mesSave";
 constexpr const char* mesAllTheImagesWereSaved = "mesAllTheImagesWereSaved";
+// Messages of the window's later features: where saves went, recent movies,
+// the image folder, the Save all report, tooltips, the NO IMAGES sign.
+constexpr const char* mesSavedIn = "mesSavedIn";                  // "in %1"
+constexpr const char* mesNoRecentMovies = "mesNoRecentMovies";
+constexpr const char* mesRecentMissing = "mesRecentMissing";      // %1: the movie
+constexpr const char* mesFolderNotOpened = "mesFolderNotOpened";  // %1: the folder
+constexpr const char* mesSaveAllTitle = "mesSaveAllTitle";
+constexpr const char* mesSaveAllFailed = "mesSaveAllFailed";
+constexpr const char* mesThumbnailTip = "mesThumbnailTip";  // %1 number, %2 kind, %3 x %4
+constexpr const char* mesNoImages = "mesNoImages";
+constexpr const char* mesSWFFiles = "mesSWFFiles";      // filter of the Open dialog
+constexpr const char* mesCopied = "mesCopied";          // after Prefix + number
+constexpr const char* mesNotCopied = "mesNotCopied";    // %1: the picture number
+// The About box's own texts.
+constexpr const char* mesAboutBuild = "mesAboutBuild";
+constexpr const char* mesAboutRights = "mesAboutRights";
+constexpr const char* mesAboutWebsite = "mesAboutWebsite";
+constexpr const char* mesAboutSupport = "mesAboutSupport";
+// Why the help document did not open.
+constexpr const char* mesHelpFileMissing = "mesHelpFileMissing";
+constexpr const char* mesHelpNoViewer = "mesHelpNoViewer";
+// Options dialog: a root that cannot be shown, a folder that cannot take pictures.
+constexpr const char* mesErrorSettingPath = "mesErrorSettingPath";  // %1: the path
+constexpr const char* mesFolderNotWritable = "mesFolderNotWritable";
+// Colour modes of the picture information, by bits per pixel.
+constexpr const char* mesColorMode1 = "mesColorMode1";
+constexpr const char* mesColorMode4 = "mesColorMode4";
+constexpr const char* mesColorMode8 = "mesColorMode8";
+constexpr const char* mesColorMode15 = "mesColorMode15";
+constexpr const char* mesColorMode16 = "mesColorMode16";
+constexpr const char* mesColorMode24 = "mesColorMode24";
+constexpr const char* mesColorMode32 = "mesColorMode32";
 
 // Window and component names: each is the objectName of its object and the
 // Lang.ini section of its text.
@@ -42,10 +75,18 @@ constexpr const char* menuOpen = "menuOpen";
 constexpr const char* menuSave = "menuSave";
 constexpr const char* menuSaveAll = "menuSaveAll";
 constexpr const char* menuExit = "menuExit";
+constexpr const char* submenuRecent = "submenuRecent";
+constexpr const char* menuOpenImageFolder = "menuOpenImageFolder";
+constexpr const char* submenuEdit = "submenuEdit";
+constexpr const char* menuCopy = "menuCopy";
 constexpr const char* submenuView = "submenuView";
 constexpr const char* menuEnglish = "menuEnglish";
 constexpr const char* menuFrench = "menuFrench";
 constexpr const char* menuOptions = "menuOptions";
+constexpr const char* menuFitPreview = "menuFitPreview";
+constexpr const char* menuActualSize = "menuActualSize";
+constexpr const char* menuZoom2 = "menuZoom2";
+constexpr const char* menuZoom4 = "menuZoom4";
 constexpr const char* submenuHelp = "submenuHelp";
 constexpr const char* menuHelp = "menuHelp";
 constexpr const char* menuAbout = "menuAbout";
@@ -70,6 +111,7 @@ constexpr const char* labelBGSquareSize = "labelBGSquareSize";
 constexpr const char* labelColor = "labelColor";
 constexpr const char* labelPicSize = "labelPicSize";
 constexpr const char* labelChanges = "labelChanges";
+constexpr const char* labelFolderWarning = "labelFolderWarning";
 
 // Help-error box.
 constexpr const char* labelHelp = "labelHelp";
@@ -115,6 +157,18 @@ class TCommandAction : public QAction {
 // (buttonOpen, menuOpen); when both run one command, connect both actions to
 // the handler (or to a TCommandAction).
 void ApplyLanguage(QWidget* Window, const std::string& ProgramDir, const std::string& Language);
+
+// A text of Lang.ini with its %1, %2, ... filled in (QString::arg order).
+QString LangFormat(const std::string& ProgramDir, const std::string& Key,
+                   const std::string& Language, const QStringList& Arguments);
+
+// Qt's own texts (file and colour dialogs, standard buttons, edit menus)
+// follow Language: French loads qtbase's French catalogue, any other code
+// drops it. Widgets already shown are told through a LanguageChange event.
+// False when French was asked for and the catalogue is not installed.
+bool SetQtLanguage(const std::string& Language);
+// Folder of Qt's catalogues; tests may point it elsewhere.
+QString QtTranslationsDir();
 
 // Every section of Lang.ini the program reads and expects to find: window
 // names, component names and message keys.

@@ -1,20 +1,33 @@
 #include "app/Main.h"
 
+#include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/About.h"
 #include "app/Grid.h"
@@ -103,23 +116,71 @@ TPictureView::TPictureView(bool Centered, QWidget* Parent) : QWidget(Parent), FC
 
 void TPictureView::SetPicture(const QImage& Picture) {
   FPicture = Picture;
+  FitRoom();
   update();
+}
+
+void TPictureView::SetZoom(int Zoom) {
+  FZoom = Zoom == 1 || Zoom == 2 || Zoom == 4 ? Zoom : 0;
+  FitRoom();
+  update();
+}
+
+void TPictureView::FitRoom() {
+  // Zoomed, the picture needs all its pixels: the scroll area scrolls.
+  setMinimumSize(FZoom > 0 && !FPicture.isNull() ? FPicture.size() * FZoom : QSize(0, 0));
 }
 
 QRect TPictureView::PictureRect() const {
   if (FPicture.isNull()) return {};
   if (!FCentered) return rect();
   QSize Size = FPicture.size();
-  if (Size.width() > width() || Size.height() > height())
+  if (FZoom > 0) {
+    Size *= FZoom;
+  } else if (Size.width() > width() || Size.height() > height()) {
     Size = Size.scaled(size(), Qt::KeepAspectRatio);
-  return QRect(QPoint((width() - Size.width()) / 2, (height() - Size.height()) / 2), Size);
+  }
+  return QRect(QPoint(std::max(0, (width() - Size.width()) / 2),
+                      std::max(0, (height() - Size.height()) / 2)),
+               Size);
 }
 
 void TPictureView::paintEvent(QPaintEvent*) {
   if (FPicture.isNull()) return;
   QPainter Painter(this);
-  Painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  // Shrunk to fit, smoothly; at actual size and its multiples, every pixel
+  // a sharp square.
+  Painter.setRenderHint(QPainter::SmoothPixmapTransform, FZoom == 0);
   Painter.drawImage(PictureRect(), FPicture);
+}
+
+void TPictureView::mouseDoubleClickEvent(QMouseEvent* Event) {
+  if (Event->button() == Qt::LeftButton) {
+    emit DoubleClicked();
+    Event->accept();
+    return;
+  }
+  QWidget::mouseDoubleClickEvent(Event);
+}
+
+TSaveAllBox::TSaveAllBox(const QStringList& Lines, const TSettings& Settings, QWidget* Owner)
+    : QMessageBox(Owner) {
+  const auto Text = [&Settings](const char* Key) {
+    return LangText(Settings.ProgramDir, Key, Settings.Language);
+  };
+  setObjectName(QStringLiteral("SaveAllBox"));
+  setIcon(QMessageBox::Warning);
+  setWindowTitle(Text(mesSaveAllTitle));
+  setText(Text(mesSaveAllFailed));
+  setInformativeText(Lines.join(QLatin1Char('\n')));
+  buttonOpenImageFolder = addButton(Text(LangName::menuOpenImageFolder), QMessageBox::ActionRole);
+  buttonOpenImageFolder->setObjectName(QStringLiteral("buttonOpenImageFolder"));
+  // Qt's own button, in Qt's own words of the language.
+  setDefaultButton(addButton(QMessageBox::Close));
+}
+
+bool TSaveAllBox::OpenFolderChosen() const {
+  return clickedButton() == buttonOpenImageFolder;
 }
 
 TStatusPanel::TStatusPanel(Qt::Alignment Alignment, bool Framed, int Width, bool Stretch,
@@ -226,10 +287,13 @@ TMainForm::TMainForm(TSettings& Settings, QWidget* Parent)
   resize(DesignedWidth, DesignedHeight);
 
   OpenDialog1 = [this] {
-    return QFileDialog::getOpenFileName(this, QString(), QString(),
-                                        QStringLiteral("SWF files (*.swf)"));
+    const std::unique_ptr<QFileDialog> Dialog = MakeOpenDialog();
+    return Dialog->exec() == QDialog::Accepted ? Dialog->selectedFiles().value(0) : QString();
   };
   ShowModal = [](QDialog& Dialog) { return Dialog.exec(); };
+  ShowMessage = [](QMessageBox& Box) { Box.exec(); };
+  HelpOpener = DefaultHelpOpener(&FSettings);
+  setAcceptDrops(true);
 
   BuildCommands();
   BuildLayout();
@@ -262,8 +326,13 @@ void TMainForm::BuildCommands() {
   ASave = Command("ASave", &TMainForm::ASaveExecute);
   ASaveAll = Command("ASaveAll", &TMainForm::ASaveAllExecute);
   AHelp = Command("AHelp", &TMainForm::AHelpExecute);
+  ACopy = Command("ACopy", &TMainForm::ACopyExecute);
+  AOpenImageFolder = Command("AOpenImageFolder", &TMainForm::AOpenImageFolderExecute);
   ASave->setEnabled(false);
   ASaveAll->setEnabled(false);
+  // Copy takes the picture Save would write: both need a preview.
+  ACopy->setEnabled(false);
+  connect(ASave, &QAction::changed, ACopy, [this] { ACopy->setEnabled(ASave->isEnabled()); });
 }
 
 void TMainForm::BuildLayout() {
@@ -308,7 +377,7 @@ void TMainForm::BuildLayout() {
   Toolbar->addSeparator();
   buttonHelp = ToolButton(LangName::buttonHelp, TToolbarImage::Help, AHelp);
 
-  // Menus. No shortcuts and no check marks: the language shows through the texts.
+  // Menus. The language shows through the texts, not through check marks.
   const auto Menu = [this](const char* Name) {
     auto* Submenu = new QMenu(MainMenu);
     Submenu->setObjectName(QLatin1String(Name));
@@ -322,14 +391,36 @@ void TMainForm::BuildLayout() {
   };
   submenuFile = Menu(LangName::submenuFile);
   menuOpen = Item(submenuFile, LangName::menuOpen);
+  submenuRecent = new QMenu(submenuFile);
+  submenuRecent->setObjectName(QLatin1String(LangName::submenuRecent));
+  submenuFile->addMenu(submenuRecent);
+  // The list is read from Config.ini each time it opens.
+  connect(submenuRecent, &QMenu::aboutToShow, this, &TMainForm::RebuildRecentMenu);
+  menuOpenImageFolder = Item(submenuFile, LangName::menuOpenImageFolder);
   submenuFile->addSeparator();
   menuSave = Item(submenuFile, LangName::menuSave);
   menuSaveAll = Item(submenuFile, LangName::menuSaveAll);
   submenuFile->addSeparator();
   menuExit = Item(submenuFile, LangName::menuExit);
+  submenuEdit = Menu(LangName::submenuEdit);
+  menuCopy = Item(submenuEdit, LangName::menuCopy);
   submenuView = Menu(LangName::submenuView);
   menuEnglish = Item(submenuView, LangName::menuEnglish);
   menuFrench = Item(submenuView, LangName::menuFrench);
+  submenuView->addSeparator();
+  menuFitPreview = Item(submenuView, LangName::menuFitPreview);
+  menuActualSize = Item(submenuView, LangName::menuActualSize);
+  menuZoom2 = Item(submenuView, LangName::menuZoom2);
+  menuZoom4 = Item(submenuView, LangName::menuZoom4);
+  auto* Zooms = new QActionGroup(this);
+  const std::pair<QAction*, int> ZoomItems[] = {
+      {menuFitPreview, 0}, {menuActualSize, 1}, {menuZoom2, 2}, {menuZoom4, 4}};
+  for (const auto& [ZoomItem, Zoom] : ZoomItems) {
+    ZoomItem->setCheckable(true);
+    Zooms->addAction(ZoomItem);
+    connect(ZoomItem, &QAction::triggered, this, [this, Zoom = Zoom] { SetPreviewZoom(Zoom); });
+  }
+  menuFitPreview->setChecked(true);
   submenuView->addSeparator();
   menuOptions = Item(submenuView, LangName::menuOptions);
   submenuHelp = Menu(LangName::submenuHelp);
@@ -344,7 +435,23 @@ void TMainForm::BuildLayout() {
   connect(menuFrench, &QAction::triggered, this, &TMainForm::menuFrenchClick);
   connect(menuOptions, &QAction::triggered, this, &TMainForm::menuOptionsClick);
   connect(menuAbout, &QAction::triggered, this, &TMainForm::menuAboutClick);
+  BindItem(menuCopy, ACopy);
+  BindItem(menuOpenImageFolder, AOpenImageFolder);
 
+  // The usual keys. The items also belong to the window, so their keys work
+  // whichever part of it has the focus.
+  const std::pair<QAction*, QKeySequence> Keys[] = {
+      {menuOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
+      {menuSave, QKeySequence(Qt::CTRL | Qt::Key_S)},
+      {menuSaveAll, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+      {menuHelp, QKeySequence(Qt::Key_F1)},
+      {menuExit, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+      {menuCopy, QKeySequence(Qt::CTRL | Qt::Key_C)},
+  };
+  for (const auto& [KeyItem, Key] : Keys) {
+    KeyItem->setShortcut(Key);
+    addAction(KeyItem);
+  }
   // Left dock: the grid, and the preview pane with the picture information.
   TBXDock2 = new TResizeDock(this);
   TBXDock2->setObjectName(QStringLiteral("TBXDock2"));
@@ -355,7 +462,8 @@ void TMainForm::BuildLayout() {
   TBXToolWindow1->setObjectName(QStringLiteral("TBXToolWindow1"));
   VDT = new TThumbnailGrid(FWorkspace, TBXToolWindow1);
   VDT->setObjectName(QStringLiteral("VDT"));
-  connect(VDT, &TThumbnailGrid::CellClicked, this, &TMainForm::VDTColumnClick);
+  connect(VDT, &TThumbnailGrid::CellClicked, this, &TMainForm::GridCellChosen);
+  VDT->Model()->ToolTipText = [this](int32_t Number) { return ThumbnailTip(Number); };
   Image3 = new TPictureView(false, TBXToolWindow1);
   Image3->setObjectName(QStringLiteral("Image3"));
   QImage White(1, 1, QImage::Format_RGB32);
@@ -372,9 +480,18 @@ void TMainForm::BuildLayout() {
   auto* PaneLayout = new QVBoxLayout(TBXToolWindow2);
   PaneLayout->setContentsMargins(0, 4, 4, 0);
   PaneLayout->setSpacing(0);
-  Image1 = new TPictureView(true, TBXToolWindow2);
+  ImageScroll = new QScrollArea(TBXToolWindow2);
+  ImageScroll->setObjectName(QStringLiteral("ImageScroll"));
+  ImageScroll->setFrameShape(QFrame::NoFrame);
+  ImageScroll->setWidgetResizable(true);
+  ImageScroll->setAlignment(Qt::AlignCenter);
+  ImageScroll->setFocusPolicy(Qt::NoFocus);  // the keys belong to the grid
+  ImageScroll->setBackgroundRole(QPalette::Window);
+  Image1 = new TPictureView(true);
   Image1->setObjectName(QStringLiteral("Image1"));
-  PaneLayout->addWidget(Image1, 1);
+  ImageScroll->setWidget(Image1);
+  connect(Image1, &TPictureView::DoubleClicked, this, &TMainForm::TogglePreviewZoom);
+  PaneLayout->addWidget(ImageScroll, 1);
   auto* InfoPanel = new QWidget(TBXToolWindow2);
   InfoPanel->setFixedHeight(InfoPanelHeight);
   PaneLayout->addWidget(InfoPanel);
@@ -393,6 +510,8 @@ void TMainForm::BuildLayout() {
   TBXStatusBar1->setObjectName(QStringLiteral("TBXStatusBar1"));
   TBXStatusBar1->setSizeGripEnabled(false);
   TBXStatusBar1->setFixedHeight(StatusBarHeight);
+  // The framed last panel keeps clear of the window edge.
+  TBXStatusBar1->setContentsMargins(0, 0, 4, 0);
   setStatusBar(TBXStatusBar1);
   const auto Panel = [this](Qt::Alignment Alignment, bool Framed, int Width, int Stretch) {
     auto* P = new TStatusPanel(Alignment, Framed, Width, Stretch > 0, TBXStatusBar1);
@@ -433,6 +552,7 @@ void TMainForm::FormCreate() {
   resize(Bounds.Width, height());
   resize(width(), Bounds.Height);
   FWorkspace.OutputDir = FSettings.OutputDir;
+  SetQtLanguage(FSettings.Language);
 
   UpdateTotal(0);
   SetPanelText(3, Lang(mesFileNotLoaded));
@@ -483,14 +603,19 @@ void TMainForm::ResetWorkspace() {
   FSettings.CellSize = FWorkspace.CellSize;
   Image1->Clear();
   VDT->SetDefaultNodeHeight(FWorkspace.CellSize);
+  VDT->SetCurrent(-1);
   for (int J = 0; J < std::min(FWorkspace.ColumnsPerRow, VDT->ColumnCount()); ++J)
     VDT->setColumnWidth(J, FWorkspace.CellSize);
   ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+  ApplyTexts();
 }
 
 void TMainForm::AOpenExecute() {
-  const QString Path = OpenDialog1 ? OpenDialog1() : QString();
-  if (Path.isEmpty()) return;
+  OpenMovie(OpenDialog1 ? OpenDialog1() : QString());
+}
+
+void TMainForm::OpenMovie(const QString& Path) {
+  if (Path.isEmpty() || Busy()) return;
 
   ResetWorkspace();
   ::DropPictureStores(FWorkspace);
@@ -500,12 +625,21 @@ void TMainForm::AOpenExecute() {
   const uint64_t Generation = ++FGeneration;
   FPendingBuild = 0;
   TWindowObserver Observer(*this);
+  FMoviePath = Path;
+  FWalking = true;
+  TWalkResult Walk;
   try {
-    ::OpenAndExtract(FWorkspace, Path.toStdString(),
-                     FSettings.ReadImageDir(TSettings::DefaultRootDir), &Observer);
+    Walk = ::OpenAndExtract(FWorkspace, Path.toStdString(),
+                            FSettings.ReadImageDir(TSettings::DefaultRootDir), &Observer);
   } catch (const std::exception& Error) {
     ErrorBox(this, QString::fromUtf8(Error.what()));
   }
+  FWalking = false;
+  // A movie worth opening again is worth listing, and its folder is where
+  // the next Open starts.
+  if (Walk.HeaderRead) FSettings.MovieOpened(Path.toStdString());
+  RebuildRecentMenu();
+  VDT->setFocus();
   FitColumns();
   UpdateTotal(FWorkspace.Pictures.Count);
   VDT->SetRootNodeCount(0);
@@ -649,7 +783,7 @@ void TMainForm::ShowPictureInfo(const QString& Kind, int32_t Number, int Width, 
   Label1->setText(QString::number(Number));
   Label2->setText(Kind);
   Label3->setText(QStringLiteral("%1x%2").arg(Width).arg(Height));
-  const QString Mode = ColorModeText(BitsPerPixel);
+  const QString Mode = LocalColorModeText(BitsPerPixel);
   if (!Mode.isEmpty()) Label4->setText(Mode);  // an unknown format keeps the old text
 }
 
@@ -722,7 +856,9 @@ void TMainForm::ASaveExecute() {
     SavePicture(FWorkspace, FSettings.Prefix);
     SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') +
                         QString::number(FWorkspace.SelectedPicture) + QLatin1Char(' ') +
-                        Lang(mesSave));
+                        Lang(mesSave) + QLatin1Char(' ') +
+                        LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language,
+                                   {FromStd(FWorkspace.OutputDir)}));
   } catch (const std::exception& Error) {
     ErrorBox(this, QString::fromUtf8(Error.what()));
   }
@@ -735,22 +871,26 @@ void TMainForm::ASaveAllExecute() {
   Repaint(TBXStatusBar1);
   TWindowObserver Observer(*this);
   int32_t Failures = 0;
+  FSaving = true;
   try {
     Failures = SaveAllPictures(FWorkspace, FSettings.Prefix, &Observer);
   } catch (const std::exception& Error) {
     Observer.Failures << QString::fromUtf8(Error.what());
     ++Failures;
   }
+  FSaving = false;
   ProgressBar1->hide();
   if (Failures == 0) {
-    SetPanelText(0, Lang(mesAllTheImagesWereSaved));
+    SetPanelText(0, Lang(mesAllTheImagesWereSaved) + QLatin1Char(' ') +
+                        LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language,
+                                   {FromStd(FWorkspace.OutputDir)}));
     return;
   }
   // The other pictures were saved; one box tells which could not be.
   constexpr int ShownFailures = 10;
   QStringList Lines = Observer.Failures.mid(0, ShownFailures);
   if (Observer.Failures.size() > ShownFailures) Lines << QStringLiteral("...");
-  ErrorBox(this, Lines.join(QLatin1Char('\n')));
+  ReportSaveAllFailures(Lines);
 }
 
 void TMainForm::AHelpExecute() {
@@ -762,18 +902,25 @@ void TMainForm::menuExitClick() {
 }
 
 void TMainForm::menuEnglishClick() {
-  FSettings.Language = "ENG";
-  ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+  SetLanguage("ENG");
 }
 
 void TMainForm::menuFrenchClick() {
-  FSettings.Language = "FRA";
+  SetLanguage("FRA");
+}
+
+void TMainForm::SetLanguage(const char* Language) {
+  FSettings.Language = Language;
+  SetQtLanguage(FSettings.Language);
   ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
+  ApplyTexts();
 }
 
 void TMainForm::menuOptionsClick() {
-  // Confirmed options send Save straight into the chosen image folder.
-  if (ShowModal(*OptionsForm) == QDialog::Accepted) FWorkspace.OutputDir = FSettings.OutputDir;
+  // Saves follow a new image folder at once, into the open movie's own
+  // folder there: straight into the image folder, the next movie's
+  // pictures would overwrite this one's.
+  if (ShowModal(*OptionsForm) == QDialog::Accepted) FWorkspace.OutputDir = MovieOutputDir();
 }
 
 void TMainForm::menuAboutClick() {
@@ -803,4 +950,233 @@ void TMainForm::FormClose() {
   } catch (const std::exception&) {
     // Settings that cannot be written are not worth keeping the window for.
   }
+}
+
+// ---------------------------------------------------------------------------
+// Opening from outside: command line, drag and drop, recent movies
+// ---------------------------------------------------------------------------
+
+QString TMainForm::MovieArgument(const QStringList& Arguments) {
+  bool Options = true;
+  for (qsizetype I = 1; I < Arguments.size(); ++I) {
+    const QString& Argument = Arguments[I];
+    if (Options && Argument == QLatin1String("--")) {
+      Options = false;
+      continue;
+    }
+    if (Options && Argument.startsWith(QLatin1Char('-'))) continue;
+    if (Argument.isEmpty()) continue;
+    // Some file managers hand over a URL even for a local file.
+    const QString Path = Argument.startsWith(QLatin1String("file:"))
+                             ? QUrl(Argument).toLocalFile()
+                             : Argument;
+    return Path.isEmpty() ? QString() : QFileInfo(Path).absoluteFilePath();
+  }
+  return {};
+}
+
+void TMainForm::OpenFromCommandLine(const QStringList& Arguments) {
+  OpenWhenIdle(MovieArgument(Arguments));
+}
+
+void TMainForm::OpenWhenIdle(const QString& Path) {
+  if (Path.isEmpty()) return;
+  // From the event loop, so the window is up first and a drop's sender is
+  // not kept waiting; a long operation in progress finishes first.
+  QTimer::singleShot(Busy() ? 50 : 0, this, [this, Path] {
+    if (FClosing) return;
+    if (Busy())
+      OpenWhenIdle(Path);
+    else
+      OpenMovie(Path);
+  });
+}
+
+QString TMainForm::DroppedMovie(const QMimeData* Data) {
+  if (!Data || !Data->hasUrls()) return {};
+  for (const QUrl& Url : Data->urls()) {
+    if (!Url.isLocalFile()) continue;
+    const QFileInfo File(Url.toLocalFile());
+    if (File.suffix().compare(QLatin1String("swf"), Qt::CaseInsensitive) == 0 && File.isFile())
+      return File.absoluteFilePath();
+  }
+  return {};
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* Event) {
+  if (!DroppedMovie(Event->mimeData()).isEmpty())
+    Event->acceptProposedAction();
+  else
+    Event->ignore();
+}
+
+void TMainForm::dropEvent(QDropEvent* Event) {
+  const QString Movie = DroppedMovie(Event->mimeData());
+  if (Movie.isEmpty()) {
+    Event->ignore();
+    return;
+  }
+  Event->acceptProposedAction();
+  OpenWhenIdle(Movie);
+}
+
+std::unique_ptr<QFileDialog> TMainForm::MakeOpenDialog() {
+  QString Start = FromStd(FSettings.ReadOpenDir());
+  if (Start.isEmpty() || !QFileInfo(Start).isDir()) Start = QDir::homePath();
+  QString Filter = Lang(mesSWFFiles);
+  if (Filter.isEmpty()) Filter = QStringLiteral("SWF files");
+  auto Dialog =
+      std::make_unique<QFileDialog>(this, QString(), Start, Filter + QStringLiteral(" (*.swf)"));
+  Dialog->setObjectName(QStringLiteral("OpenDialog1"));
+  // Qt's own dialog speaks the language chosen here; the desktop's would
+  // speak the desktop's.
+  Dialog->setOption(QFileDialog::DontUseNativeDialog);
+  Dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  Dialog->setFileMode(QFileDialog::ExistingFile);
+  return Dialog;
+}
+
+void TMainForm::RebuildRecentMenu() {
+  submenuRecent->clear();
+  const std::vector<std::string> Movies = FSettings.ReadRecentMovies();
+  if (Movies.empty()) {
+    submenuRecent->addAction(Lang(mesNoRecentMovies))->setEnabled(false);
+    return;
+  }
+  int Number = 0;
+  for (const std::string& Movie : Movies) {
+    const QString Path = FromStd(Movie);
+    QString Text = Path;
+    Text.replace(QLatin1Char('&'), QLatin1String("&&"));
+    QAction* Item = submenuRecent->addAction(QStringLiteral("&%1 %2").arg(++Number).arg(Text));
+    Item->setData(Path);
+    connect(Item, &QAction::triggered, this, [this, Path] { OpenRecent(Path); });
+  }
+}
+
+void TMainForm::OpenRecent(const QString& Path) {
+  if (QFileInfo(Path).isFile()) {
+    OpenMovie(Path);
+    return;
+  }
+  FSettings.ForgetRecentMovie(Path.toStdString());
+  RebuildRecentMenu();
+  ShowNote(QMessageBox::Warning,
+           LangFormat(FSettings.ProgramDir, mesRecentMissing, FSettings.Language, {Path}));
+}
+
+void TMainForm::ShowNote(QMessageBox::Icon Icon, const QString& Text) {
+  QMessageBox Box(Icon, QGuiApplication::applicationDisplayName(), Text, QMessageBox::Ok, this);
+  ShowMessage(Box);
+}
+
+void TMainForm::ApplyTexts() {
+  QString Sign = Lang(mesNoImages);
+  if (Sign.isEmpty()) Sign = QStringLiteral("NO IMAGES");
+  Image2->SetPicture(NoImagesPicture(Sign));
+  RebuildRecentMenu();
+}
+
+// ---------------------------------------------------------------------------
+// Where the pictures go
+// ---------------------------------------------------------------------------
+
+std::string TMainForm::MovieOutputDir() const {
+  if (FMoviePath.isEmpty()) return FSettings.OutputDir;
+  const std::string Movie = FMoviePath.toStdString();
+  const size_t Slash = Movie.find_last_of('/');
+  return FSettings.OutputDir + (Slash == std::string::npos ? Movie : Movie.substr(Slash + 1)) +
+         "/";
+}
+
+void TMainForm::AOpenImageFolderExecute() {
+  const QString Folder = FromStd(FWorkspace.OutputDir);
+  if (QFileInfo(Folder).isDir() && FolderOpener && FolderOpener(QUrl::fromLocalFile(Folder)))
+    return;
+  ShowNote(QMessageBox::Warning,
+           LangFormat(FSettings.ProgramDir, mesFolderNotOpened, FSettings.Language, {Folder}));
+}
+
+void TMainForm::ReportSaveAllFailures(const QStringList& Lines) {
+  TSaveAllBox Box(Lines, FSettings, this);
+  ShowMessage(Box);
+  if (Box.OpenFolderChosen()) AOpenImageFolderExecute();
+}
+
+// ---------------------------------------------------------------------------
+// Grid keys, tooltips, preview zoom, clipboard
+// ---------------------------------------------------------------------------
+
+void TMainForm::GridCellChosen(int Row, int Column) {
+  const int64_t Number = int64_t(Row) * std::max(1, FWorkspace.ColumnsPerRow) + Column;
+  VDT->SetCurrent(Number < FWorkspace.Pictures.Count ? int32_t(Number) : -1);
+  VDTColumnClick(Row, Column);
+}
+
+QString TMainForm::LocalColorModeText(int BitsPerPixel) const {
+  const QString English = ColorModeText(BitsPerPixel);
+  if (English.isEmpty()) return English;
+  const QString Local = LangText(FSettings.ProgramDir, "mesColorMode" + std::to_string(BitsPerPixel),
+                                 FSettings.Language);
+  return Local.isEmpty() ? English : Local;
+}
+
+QString TMainForm::ThumbnailTip(int32_t Number) const {
+  const TPictureFacts Facts = PictureFacts(FWorkspace.Pictures, Number);
+  const bool Known = Facts.Size.isValid();
+  return LangFormat(FSettings.ProgramDir, mesThumbnailTip, FSettings.Language,
+                    {QString::number(Number), Facts.Kind,
+                     Known ? QString::number(Facts.Size.width()) : QStringLiteral("?"),
+                     Known ? QString::number(Facts.Size.height()) : QStringLiteral("?")});
+}
+
+void TMainForm::SetPreviewZoom(int Zoom) {
+  Image1->SetZoom(Zoom);
+  Zoom = Image1->Zoom();
+  if (Zoom > 0) FLastZoom = Zoom;
+  for (const auto& [Item, ItemZoom] : {std::pair{menuFitPreview, 0}, std::pair{menuActualSize, 1},
+                                       std::pair{menuZoom2, 2}, std::pair{menuZoom4, 4}})
+    Item->setChecked(ItemZoom == Zoom);
+}
+
+void TMainForm::TogglePreviewZoom() {
+  SetPreviewZoom(Image1->Zoom() == 0 ? FLastZoom : 0);
+}
+
+QImage TMainForm::PictureWithAlpha(int32_t Number) {
+  // The picture as Save writes it, into a folder of its own: the PNG where
+  // there is transparency, else the JPEG or BMP.
+  const std::string Folder = FWorkspace.WorkDir + "clipboard/";
+  std::error_code Ignored;
+  std::filesystem::create_directory(Folder, Ignored);
+  const std::string Name = Folder + FSettings.Prefix + std::to_string(Number);
+  QImage Picture;
+  try {
+    ExportPicture(FWorkspace, Number, Folder, FSettings.Prefix);
+    if (FileExists(Name + ".png"))
+      Picture = QImage(FromStd(Name + ".png"), "PNG");
+    else if (FileExists(Name + ".gif"))
+      Picture = QImage(FromStd(Name + ".gif"), "GIF");
+    else if (FileExists(Name + ".jpg"))
+      Picture = DecodeJPEGFile(Name + ".jpg");
+    else if (FileExists(Name + ".bmp"))
+      Picture = QImage(FromStd(Name + ".bmp"), "BMP");
+  } catch (const std::exception&) {
+    Picture = QImage();
+  }
+  std::filesystem::remove_all(Folder, Ignored);
+  return Picture;
+}
+
+void TMainForm::ACopyExecute() {
+  const int32_t Number = FWorkspace.SelectedPicture;
+  const QImage Picture = PictureWithAlpha(Number);
+  if (Picture.isNull()) {
+    ErrorBox(this, LangFormat(FSettings.ProgramDir, mesNotCopied, FSettings.Language,
+                              {QString::number(Number)}));
+    return;
+  }
+  QGuiApplication::clipboard()->setImage(Picture);
+  SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
+                      QLatin1Char(' ') + Lang(mesCopied));
 }

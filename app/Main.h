@@ -5,6 +5,7 @@
 
 #include <QFrame>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -15,7 +16,12 @@
 #include "extract/Scripts.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QFileDialog;
+class QMimeData;
 class QLabel;
+class QScrollArea;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
@@ -31,7 +37,10 @@ class TThumbnailGrid;
 
 // A picture shown in an image control: Centered keeps the picture's size
 // (shrinking it, in proportion, only when it does not fit); otherwise it is
-// stretched over the whole control.
+// stretched over the whole control. A zoom of 1, 2 or 4 shows a centred
+// picture at that many times its size instead, pixel for pixel (no
+// smoothing), and asks for at least that much room, so a scroll area
+// around it scrolls.
 class TPictureView : public QWidget {
   Q_OBJECT
  public:
@@ -43,12 +52,35 @@ class TPictureView : public QWidget {
   // Where the picture is drawn in the control (empty without a picture).
   QRect PictureRect() const;
 
+  // 0: fit into the control; 1, 2, 4: actual size and its multiples.
+  int Zoom() const { return FZoom; }
+  void SetZoom(int Zoom);
+
+ signals:
+  void DoubleClicked();
+
  protected:
   void paintEvent(QPaintEvent* Event) override;
+  void mouseDoubleClickEvent(QMouseEvent* Event) override;
 
  private:
+  void FitRoom();
+
   bool FCentered;
+  int FZoom = 0;
   QImage FPicture;
+};
+
+// The box at the end of a Save all that did not write everything: the
+// lines under a heading, a button that opens the image folder and a Close
+// button, all in the current language. The caller shows it.
+class TSaveAllBox : public QMessageBox {
+  Q_OBJECT
+ public:
+  TSaveAllBox(const QStringList& Lines, const TSettings& Settings, QWidget* Owner = nullptr);
+
+  QPushButton* buttonOpenImageFolder;
+  bool OpenFolderChosen() const;
 };
 
 // One panel of the status bar: its own text, drawn under whatever control
@@ -115,7 +147,8 @@ class TMainForm : public QMainWindow {
   TPictureView* Image2;  // NO IMAGES
   TPictureView* Image3;  // white background behind it
   QWidget* TBXToolWindow2;
-  TPictureView* Image1;  // the preview
+  QScrollArea* ImageScroll;  // scrolls the preview at actual size
+  TPictureView* Image1;      // the preview
   QLabel* labelPicNum;
   QLabel* labelType;
   QLabel* labelDimensions;
@@ -137,9 +170,17 @@ class TMainForm : public QMainWindow {
   QAction* menuSave;
   QAction* menuSaveAll;
   QAction* menuExit;
+  QMenu* submenuRecent;
+  QAction* menuOpenImageFolder;
+  QMenu* submenuEdit;
+  QAction* menuCopy;
   QMenu* submenuView;
   QAction* menuEnglish;
   QAction* menuFrench;
+  QAction* menuFitPreview;
+  QAction* menuActualSize;
+  QAction* menuZoom2;
+  QAction* menuZoom4;
   QAction* menuOptions;
   QMenu* submenuHelp;
   QAction* menuHelp;
@@ -151,6 +192,8 @@ class TMainForm : public QMainWindow {
   TCommandAction* ASave;
   TCommandAction* ASaveAll;
   TCommandAction* AHelp;
+  TCommandAction* ACopy;
+  TCommandAction* AOpenImageFolder;
 
   TFAbout* FAbout = nullptr;
   TOptionsForm* OptionsForm = nullptr;
@@ -158,8 +201,15 @@ class TMainForm : public QMainWindow {
 
   // The open dialog: answers the chosen movie, or empty when cancelled.
   std::function<QString()> OpenDialog1;
+  // The dialog OpenDialog1 shows: Qt's own (so it speaks the chosen
+  // language), starting in the folder of the last movie opened.
+  std::unique_ptr<QFileDialog> MakeOpenDialog();
   // The standard error box.
   TErrorBox ErrorBox = ShowStandardError;
+  // How the window's other message boxes are shown (modally).
+  std::function<void(QMessageBox& Box)> ShowMessage;
+  // Opens a folder in the desktop's file manager.
+  TUrlOpener FolderOpener = OpenUrlWithDesktop;
   // How the Help command opens the document and shows its boxes.
   THelpOpener HelpOpener = DefaultHelpOpener();
   THelpBoxes HelpBoxes;
@@ -173,6 +223,34 @@ class TMainForm : public QMainWindow {
   // True from the end of an open until its thumbnails are built.
   bool ThumbnailsPending() const { return FPendingBuild != 0; }
 
+  // Opens Path as the Open command does once a movie is chosen.
+  void OpenMovie(const QString& Path);
+  // Opens Path as soon as the window is idle (after the current open,
+  // thumbnail build or Save all).
+  void OpenWhenIdle(const QString& Path);
+  // The program's command line: "quillory [MOVIE.swf]" opens the movie.
+  void OpenFromCommandLine(const QStringList& Arguments);
+  // The movie named by a command line (made absolute), or empty.
+  static QString MovieArgument(const QStringList& Arguments);
+  // The local .swf file a drag carries, or empty.
+  static QString DroppedMovie(const QMimeData* Data);
+  // True while an open, a thumbnail build or a Save all runs.
+  bool Busy() const { return FWalking || FBuilding || FSaving; }
+
+  // The folder Save and Save all write into: the image folder + the movie's
+  // file name + "/" once a movie was opened, the image folder before.
+  std::string MovieOutputDir() const;
+  // Preview zoom: 0 fits the pane; 1, 2, 4 show actual size and multiples.
+  void SetPreviewZoom(int Zoom);
+  void TogglePreviewZoom();
+  // The picture of the current preview with its own transparency (not
+  // the checkerboard rendering); null when it cannot be had.
+  QImage PictureWithAlpha(int32_t Number);
+  // The Save all box for Lines; asks to open the folder when its button is chosen.
+  void ReportSaveAllFailures(const QStringList& Lines);
+  void RebuildRecentMenu();
+  void OpenRecent(const QString& Path);
+
   // Handlers.
   void AOpenExecute();
   void ASaveExecute();
@@ -183,6 +261,11 @@ class TMainForm : public QMainWindow {
   void menuFrenchClick();
   void menuOptionsClick();
   void menuAboutClick();
+  void ACopyExecute();
+  void AOpenImageFolderExecute();
+  // A cell chosen with the mouse or the keyboard: it becomes the current
+  // picture and is previewed.
+  void GridCellChosen(int Row, int Column);
 
   // The window's part of a workspace reset, around the core's.
   void ResetWorkspace();
@@ -199,15 +282,25 @@ class TMainForm : public QMainWindow {
   // Colour mode text of a picture with this many bits per pixel (15 for a
   // 16-bit BMP with 5-5-5 pixels); empty when there is none.
   static QString ColorModeText(int BitsPerPixel);
+  // The same in the current language (the English text when Lang.ini has none).
+  QString LocalColorModeText(int BitsPerPixel) const;
+  // Tooltip of picture Number in the grid: its number, kind and size.
+  QString ThumbnailTip(int32_t Number) const;
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
 
  private:
   class TWindowObserver;
 
   void BuildLayout();
   void BuildCommands();
+  // Texts that are not captions: the NO IMAGES sign, the empty recent list.
+  void ApplyTexts();
+  void SetLanguage(const char* Language);
+  void ShowNote(QMessageBox::Icon Icon, const QString& Text);
   void FormCreate();
   void FormResize();
   void FormClose();
@@ -233,5 +326,9 @@ class TMainForm : public QMainWindow {
   bool FBuilding = false;
   int32_t FThumbnailsDone = 0;  // thumbnails of the current movie built so far
   bool FClosing = false;
+  bool FWalking = false;
+  bool FSaving = false;
+  QString FMoviePath;  // the movie opened last, empty before the first
+  int FLastZoom = 1;   // the zoom a double-click goes back to
   std::vector<TDrawThread*> FThreads;  // threads not finished yet
 };

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -18,6 +19,8 @@
 #include <QSortFilterProxyModel>
 #include <QStorageInfo>
 #include <QTreeView>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "app/Lang.h"
@@ -110,6 +113,13 @@ QStringList FillDriveList() {
   Roots.sort();
   Roots.removeDuplicates();
   return Roots;
+}
+
+bool CanSaveInFolder(const QString& Folder) {
+  if (Folder.isEmpty() || !QFileInfo(Folder).isDir()) return false;
+  // The system's own answer, which knows about read-only mounts as well
+  // as permissions.
+  return access(QFile::encodeName(Folder).constData(), W_OK | X_OK) == 0;
 }
 
 QString FolderFieldText(const QString& Path) {
@@ -264,12 +274,27 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
                             std::max(NoteArea.height(), labelChanges->fontMetrics().height()));
   labelChanges->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
+  labelFolderWarning = new QLabel(this);
+  labelFolderWarning->setObjectName(QLatin1String(LangName::labelFolderWarning));
+  labelFolderWarning->setGeometry(8, 314, 312, 40);
+  labelFolderWarning->setWordWrap(true);
+  labelFolderWarning->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  QPalette Warning = labelFolderWarning->palette();
+  Warning.setColor(QPalette::WindowText, QColor(180, 20, 20));
+  labelFolderWarning->setPalette(Warning);
+  labelFolderWarning->hide();
+  // Told at once, while the folder is chosen, not at the first failed save.
+  connect(editDestDir, &QLineEdit::textChanged, this,
+          [this](const QString& Folder) { labelFolderWarning->setVisible(!CanSaveInFolder(Folder)); });
+
   buttonOk = MakeButton(this, LangName::buttonOk, QRect(328, 320, 100, 21));
   buttonCancel = MakeButton(this, LangName::buttonCancel, QRect(440, 320, 100, 21));
 
   ColorDialog1 = new QColorDialog(this);
   ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
   ColorDialog1->setOption(QColorDialog::ShowAlphaChannel, false);
+  // Qt's own picker speaks the language chosen here, not the desktop's.
+  ColorDialog1->setOption(QColorDialog::DontUseNativeDialog, true);
   FColor = ColorFromBGColor(TSettings::DefaultBGColor);
   buttonColor->setIcon(ColorSwatch(FColor));
 
@@ -360,7 +385,11 @@ void TOptionsForm::ShowRoot(const QString& Root) {
 
 void TOptionsForm::comboDrivesChange(const QString& Text) {
   if (Text == FRoot) return;
-  if (!SetTreeRoot(Text)) ErrorBox(this, QStringLiteral("Error setting path: \"%1\"").arg(Text));
+  if (SetTreeRoot(Text)) return;
+  QString Message =
+      LangFormat(FSettings.ProgramDir, mesErrorSettingPath, FSettings.Language, {Text});
+  if (Message.isEmpty()) Message = QStringLiteral("Error setting path: \"%1\"").arg(Text);
+  ErrorBox(this, Message);
 }
 
 void TOptionsForm::ShellTreeView1Change() {
@@ -375,6 +404,17 @@ void TOptionsForm::buttonColorClick() {
 }
 
 void TOptionsForm::buttonOkClick() {
+  // The folder is stored as typed all the same: it may be a disk that is
+  // not mounted yet.
+  if (!CanSaveInFolder(editDestDir->text())) {
+    QString Message = LangFormat(FSettings.ProgramDir, mesFolderNotWritable, FSettings.Language,
+                                 {editDestDir->text()});
+    if (Message.isEmpty())
+      Message = QStringLiteral("Pictures cannot be saved in %1: the folder does not exist or "
+                               "cannot be written to.")
+                    .arg(editDestDir->text());
+    ErrorBox(this, Message);
+  }
   TSettings::TOptionValues Values;
   Values.ImageDir = editDestDir->text().toStdString();
   Values.Prefix = editPrefix->text().toStdString();

@@ -57,6 +57,10 @@ class TSpinField : public QAbstractSpinBox {
 // Roots of the mounted volumes in path order, each once: the drive list.
 QStringList FillDriveList();
 
+// True when pictures can be saved in Folder: an existing folder the program
+// may create files in.
+bool CanSaveInFolder(const QString& Folder);
+
 // Folder field text for a folder picked in the tree: its path + "/" (a root
 // such as "/" thus gives "//"); an item without a path gives "/".
 QString FolderFieldText(const QString& Path);
@@ -84,6 +88,8 @@ class TOptionsForm : public QDialog {
   QLabel* labelPicSize;
   TSpinField* spinPicSize;  // 50..200
   QLabel* labelChanges;
+  // Shown while the folder field names a folder pictures cannot be saved in.
+  QLabel* labelFolderWarning;
   QPushButton* buttonOk;
   QPushButton* buttonCancel;
   QColorDialog* ColorDialog1;
@@ -94,8 +100,8 @@ class TOptionsForm : public QDialog {
   QColor PickerColor() const;
   void SetPickerColor(const QColor& Color);
 
-  // Shows "Error setting path: ..." when a root cannot be opened; replaced
-  // in tests.
+  // Shows "Error setting path: ..." when a root cannot be opened, and the
+  // warning about a folder pictures cannot be saved in; replaced in tests.
   TErrorBox ErrorBox = ShowStandardError;
 
  protected:

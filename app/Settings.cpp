@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -16,6 +17,11 @@ constexpr const char* keyTop = "Top";
 constexpr const char* keyLeft = "Left";
 constexpr const char* keyWidth = "Width";
 constexpr const char* keyHeight = "Height";
+constexpr const char* keyOpenDir = "OpenDir";
+
+std::string RecentKey(int Index) {
+  return "Movie" + std::to_string(Index + 1);
+}
 
 constexpr int32_t DefaultTop = 10;
 constexpr int32_t DefaultLeft = 10;
@@ -118,5 +124,56 @@ void TSettings::CloseSave(const TWindowBounds& Bounds) {
     IniWriteString(File, secConfig, keyLanguage, Language);
   } catch (const EIniWriteError&) {
     // Closing goes on; the next start uses what the file still holds.
+  }
+}
+
+std::string TSettings::ReadOpenDir() const {
+  return IniReadString(ConfigFile(), secConfig, keyOpenDir, "");
+}
+
+std::vector<std::string> TSettings::ReadRecentMovies() const {
+  const std::string File = ConfigFile();
+  std::vector<std::string> Movies;
+  for (int I = 0; I < MaxRecentMovies; ++I) {
+    std::string Movie = IniReadString(File, secRecent, RecentKey(I), "");
+    if (!Movie.empty() && std::find(Movies.begin(), Movies.end(), Movie) == Movies.end())
+      Movies.push_back(std::move(Movie));
+  }
+  return Movies;
+}
+
+namespace {
+
+void WriteRecentMovies(const std::string& File, const std::vector<std::string>& Movies) {
+  for (int I = 0; I < TSettings::MaxRecentMovies; ++I)
+    IniWriteString(File, TSettings::secRecent, RecentKey(I),
+                   size_t(I) < Movies.size() ? Movies[size_t(I)] : std::string());
+}
+
+}  // namespace
+
+void TSettings::MovieOpened(const std::string& MoviePath) {
+  std::vector<std::string> Movies = ReadRecentMovies();
+  std::erase(Movies, MoviePath);
+  Movies.insert(Movies.begin(), MoviePath);
+  if (Movies.size() > size_t(MaxRecentMovies)) Movies.resize(size_t(MaxRecentMovies));
+  const size_t Slash = MoviePath.find_last_of('/');
+  const std::string File = ConfigFile();
+  try {
+    if (Slash != std::string::npos)
+      IniWriteString(File, secConfig, keyOpenDir, MoviePath.substr(0, Slash + 1));
+    WriteRecentMovies(File, Movies);
+  } catch (const EIniWriteError&) {
+    // A convenience: the next Open starts elsewhere, nothing more.
+  }
+}
+
+void TSettings::ForgetRecentMovie(const std::string& MoviePath) {
+  std::vector<std::string> Movies = ReadRecentMovies();
+  if (std::erase(Movies, MoviePath) == 0) return;
+  try {
+    WriteRecentMovies(ConfigFile(), Movies);
+  } catch (const EIniWriteError&) {
+    // The entry shows again next time and is taken off again.
   }
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TSettings {
  public:
@@ -16,6 +17,10 @@ class TSettings {
 
   static constexpr const char* secConfig = "Config";
   static constexpr const char* secSize = "Size";
+  static constexpr const char* secRecent = "Recent";
+
+  // Movies File > Open Recent lists.
+  static constexpr int MaxRecentMovies = 6;
 
   static constexpr const char* DefaultPrefix = "Image";
   static constexpr int32_t DefaultBGSquareSize = 10;
@@ -74,6 +79,17 @@ class TSettings {
   // Main window closes: "Size" Top, Left, Width, Height, then "Config"
   // Language. A refused write skips the rest silently.
   void CloseSave(const TWindowBounds& Bounds);
+
+  // Folder of the last movie opened ("OpenDir" of section "Config", ending
+  // in "/"); empty when the file has none, as older files do.
+  std::string ReadOpenDir() const;
+  // Section "Recent", "Movie1".."Movie6": newest first, without blanks.
+  std::vector<std::string> ReadRecentMovies() const;
+  // A movie was opened: its folder becomes OpenDir and it heads the recent
+  // list (once). A refused write is ignored.
+  void MovieOpened(const std::string& MoviePath);
+  // Takes MoviePath off the recent list. A refused write is ignored.
+  void ForgetRecentMovie(const std::string& MoviePath);
 
   // Sizes a drawing can rely on: values below 1 (and thumbnails above
   // MaxPicSize) give the default.

@@ -1,6 +1,6 @@
 // Program start: the application's title and look, the settings beside the
 // executable, the main window (which creates the other windows), the event
-// loop. The command line is not used.
+// loop. "quillory MOVIE.swf" opens the movie once the window is up.
 #include "app/Main.h"
 
 #include <QApplication>
@@ -46,5 +46,6 @@ int main(int argc, char** argv) {
   TSettings Settings(QCoreApplication::applicationDirPath().toStdString() + "/");
   TMainForm MainForm(Settings);
   MainForm.show();
+  MainForm.OpenFromCommandLine(QCoreApplication::arguments());
   return Application.exec();
 }

@@ -39,7 +39,8 @@ endif()
 file(STRINGS "${PREFIX}/share/applications/quillory.desktop" entry)
 foreach(line
     "[Desktop Entry]" "Type=Application" "Name=Quillory" "Icon=quillory"
-    "Categories=Graphics;Utility;" "Exec=\"${PREFIX}/bin/quillory\"")
+    "Categories=Graphics;Utility;" "Exec=\"${PREFIX}/bin/quillory\" %f"
+    "MimeType=application/x-shockwave-flash;application/vnd.adobe.flash.movie;")
   list(FIND entry "${line}" at)
   if(at LESS 0)
     message(FATAL_ERROR "desktop entry lacks the line ${line}:\n${entry}")
