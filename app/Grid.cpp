@@ -237,7 +237,7 @@ void TThumbnailGrid::wheelEvent(QWheelEvent* Event) {
   FWheelRows += Event->angleDelta().y() / 120.0;
   const int RowHeight = std::max(1, DefaultNodeHeight());
   const int Pixels = int(std::trunc(FWheelRows * RowHeight));
-  if (Pixels == 0) return;  // a fine wheel's part of a notch waits for the rest
+  if (Pixels == 0) return;  // less than a pixel waits for the rest
   FWheelRows -= double(Pixels) / RowHeight;
   QScrollBar* Bar = verticalScrollBar();
   Bar->setValue(Bar->value() - Pixels);

@@ -694,7 +694,12 @@ void TMainForm::DrawPictures(uint64_t Generation) {
   VDT->SetRootNodeCount(ShowableRows());  // the last, possibly partial, row
 
   ProgressBar1->hide();
+  // The keys go back to the window once the splash is gone (when the
+  // program still had them).
+  const QWidget* Active = QApplication::activeWindow();
+  const bool Ours = Active == this || Active == FAbout;
   FAbout->EndSplash();
+  if (Ours && isVisible()) activateWindow();
   SetPanelText(0, Lang(mesReady));
   if (Count == 0) {
     VDT->SetRootNodeCount(0);

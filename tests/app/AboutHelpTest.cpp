@@ -88,6 +88,30 @@ TEST_F(AboutTest, LabelsAndButtonKeepTheirTextsWhateverLangIniHolds) {
   EXPECT_FALSE(About.isVisible());
 }
 
+TEST_F(AboutTest, OwnTextsFollowTheLanguageAndTheLinksMakeRoom) {
+  WriteFile(Dir + "Lang.ini",
+            "[mesAboutBuild]\nDEU=Ausgabe 1.6\n[mesAboutWebsite]\nDEU=Eine sehr lange Webseite:\n"
+            "[mesAboutSupport]\nDEU=Hilfe:\n[mesAboutRights]\nDEU=Alle Rechte vorbehalten.\n");
+  TFAbout About(*Settings);
+  About.show();
+  const int EnglishX = About.Label6->x();
+  About.close();
+  Settings->Language = "DEU";
+  About.show();
+  EXPECT_EQ(About.Label2->text(), "Ausgabe 1.6");
+  EXPECT_EQ(About.Label3->text(), "Alle Rechte vorbehalten.");
+  EXPECT_EQ(About.Label4->text(), "Eine sehr lange Webseite:");
+  EXPECT_EQ(About.Label5->text(), "Hilfe:");
+  EXPECT_GT(About.Label6->x(), About.Label4->geometry().right());
+  EXPECT_EQ(About.Label7->x(), About.Label6->x());
+  About.close();
+  // Back in a language the file lacks: the English words again.
+  Settings->Language = "ENG";
+  About.show();
+  EXPECT_EQ(About.Label4->text(), "Website:");
+  EXPECT_EQ(About.Label6->x(), EnglishX);
+}
+
 TEST(AboutBanner, OriginalArtworkWithTransparency) {
   const QImage Banner = AboutBanner();
   ASSERT_EQ(Banner.size(), QSize(300, 100));
@@ -336,6 +360,19 @@ TEST_F(HelpTest, AnErrorInsideIsSwallowed) {
 TEST_F(HelpTest, DefaultOpenerReportsAMissingFileWithTheSystemText) {
   QString ErrorText;
   EXPECT_FALSE(DefaultHelpOpener()(InDir("Help_eng.pdf"), ErrorText));
+  EXPECT_EQ(ErrorText, "No such file or directory");
+}
+
+TEST_F(HelpTest, DefaultOpenerExplainsAMissingFileInTheLanguage) {
+  WriteFile(Dir + "Lang.ini", "[mesHelpFileMissing]\nFRA=Le fichier %1 manque\n");
+  Settings->Language = "FRA";
+  QString ErrorText;
+  const QString Missing = InDir("Help_fra.pdf");
+  EXPECT_FALSE(DefaultHelpOpener(Settings.get())(Missing, ErrorText));
+  EXPECT_EQ(ErrorText, "Le fichier " + Missing + " manque");
+  // A language the file has no text for keeps the system's words.
+  Settings->Language = "ENG";
+  EXPECT_FALSE(DefaultHelpOpener(Settings.get())(Missing, ErrorText));
   EXPECT_EQ(ErrorText, "No such file or directory");
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -80,6 +81,27 @@ TEST_F(LangTest, LooksUpMessagesWhenAsked) {
   EXPECT_EQ(LangText(Dir, mesReady, "ENG"), QString("Done"));
   fs::remove(Dir + "lang.INI");
   EXPECT_EQ(LangText(Dir, mesReady, "ENG"), QString());
+}
+
+TEST_F(LangTest, FormatFillsEachPlaceOnce) {
+  PutLang("[mesSavedIn]\nENG=%2 then %1, 100% sure, %3 kept\n");
+  // An argument holding "%2" is not read again.
+  EXPECT_EQ(LangFormat(Dir, mesSavedIn, "ENG", {"/a%2/", "B"}), "B then /a%2/, 100% sure, %3 kept");
+  EXPECT_EQ(LangFormat(Dir, mesSavedIn, "FRA", {"x"}), QString());
+}
+
+TEST(QtLanguage, FrenchLoadsQtsCatalogueAndEnglishDropsIt) {
+  ASSERT_TRUE(QFile::exists(QtTranslationsDir() + "/qtbase_fr.qm"))
+      << "Qt's French catalogue is missing: install qt6-translations-l10n (scripts/setup.sh)";
+  const auto Close = [] { return QCoreApplication::translate("QPlatformTheme", "Close"); };
+  EXPECT_TRUE(SetQtLanguage("FRA"));
+  EXPECT_EQ(Close(), "Fermer");
+  EXPECT_TRUE(SetQtLanguage("FRA"));  // twice: still one catalogue
+  EXPECT_EQ(Close(), "Fermer");
+  EXPECT_TRUE(SetQtLanguage("ENG"));
+  EXPECT_EQ(Close(), "Close");
+  EXPECT_TRUE(SetQtLanguage("DEU"));  // no catalogue of ours for other codes
+  EXPECT_EQ(Close(), "Close");
 }
 
 // A small main window with every kind ApplyLanguage meets.

@@ -4,9 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
@@ -14,6 +24,7 @@
 #include "QtTestApp.h"
 #include "app/About.h"
 #include "app/Grid.h"
+#include "app/GridArtwork.h"
 #include "app/HelpError.h"
 #include "app/Lang.h"
 #include "app/Main.h"
@@ -83,7 +94,23 @@ class MainFormTest : public ::testing::Test {
     Form->HelpBoxes.ErrorBox = Form->ErrorBox;
     Form->HelpBoxes.ShowHelpError = [this](TFHelpError&) { Errors << "help-error box"; };
     Form->ShowModal = [](QDialog&) { return int(QDialog::Rejected); };
+    Form->ShowMessage = [this](QMessageBox& Box) {
+      Boxes << TShownBox{Box.windowTitle(), Box.text(), Box.informativeText(), {}};
+      for (QAbstractButton* Button : Box.buttons()) Boxes.back().Buttons << Button->text();
+      if (AnswerBox) AnswerBox(Box);
+    };
+    Form->FolderOpener = [this](const QUrl& Url) {
+      OpenedFolders << Url.toLocalFile();
+      return true;
+    };
     return *Form;
+  }
+
+  // Waits until the open the window started by itself is done.
+  void WaitForOpen(int32_t Count) {
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Form->Workspace().Pictures.Count == Count && !Form->ThumbnailsPending(); },
+        20000));
   }
 
   // Shows the window at a size that gives the grid GridWidth pixels.
@@ -109,12 +136,20 @@ class MainFormTest : public ::testing::Test {
     return Form->Label1->isVisibleTo(Form.get()) && Form->labelColorMode->isVisibleTo(Form.get());
   }
 
+  struct TShownBox {
+    QString Title, Text, Informative;
+    QStringList Buttons;
+  };
+
   TTempDir Dir;
   std::string Program = Dir.Path();
   std::string Movie;
   std::unique_ptr<TSettings> Settings;
   std::unique_ptr<TMainForm> Form;
   QStringList Errors;
+  QList<TShownBox> Boxes;
+  std::function<void(QMessageBox&)> AnswerBox;  // what the user does in a message box
+  QStringList OpenedFolders;
 };
 
 // ---------------------------------------------------------------------------
@@ -534,7 +569,9 @@ TEST_F(MainFormTest, SaveWritesTheSelectedPicture) {
   EXPECT_TRUE(fs::exists(Output + "BMP/Image5.bmp"));
   EXPECT_TRUE(fs::exists(Output + "PNG/Image5.png"));
   EXPECT_FALSE(fs::exists(Output + "JPEG/Image5.jpg"));
-  EXPECT_EQ(F.PanelText(0), "Image 5 " + Lang(mesSave));
+  // The status bar names the folder written to.
+  EXPECT_EQ(F.PanelText(0), "Image 5 " + Lang(mesSave) + " " +
+                                Lang(mesSavedIn).replace("%1", QString::fromStdString(Output)));
   EXPECT_TRUE(Errors.isEmpty());
 }
 
@@ -549,7 +586,8 @@ TEST_F(MainFormTest, SaveAllWritesEveryPicture) {
         "BMP/Image4.bmp", "BMP/Image5.bmp", "PNG/Image5.png", "BMP/Image6.bmp"})
     EXPECT_TRUE(fs::exists(Output + File)) << File;
   EXPECT_FALSE(fs::exists(Output + "PNG/Image3.png"));
-  EXPECT_EQ(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+  EXPECT_EQ(F.PanelText(0), Lang(mesAllTheImagesWereSaved) + " " +
+                                Lang(mesSavedIn).replace("%1", QString::fromStdString(Output)));
   EXPECT_FALSE(F.ProgressBar1->isVisible());
   EXPECT_EQ(F.ProgressBar1->value(), 7);
   EXPECT_TRUE(Errors.isEmpty());
@@ -570,9 +608,14 @@ TEST_F(MainFormTest, PngThatCannotBeWrittenIsReportedAndSaveAllGoesOn) {
 
   Errors.clear();
   F.ASaveAll->trigger();
-  ASSERT_EQ(Errors.size(), 1);  // one box for every picture that failed
-  EXPECT_TRUE(Errors[0].startsWith("2: ")) << Errors[0].toStdString();
-  EXPECT_TRUE(Errors[0].contains("\n5: ")) << Errors[0].toStdString();
+  EXPECT_TRUE(Errors.isEmpty());
+  ASSERT_EQ(Boxes.size(), 1);  // one box for every picture that failed
+  const QString Lines = Boxes[0].Informative;
+  EXPECT_TRUE(Lines.startsWith("2: ")) << Lines.toStdString();
+  EXPECT_TRUE(Lines.contains("\n5: ")) << Lines.toStdString();
+  EXPECT_EQ(Boxes[0].Title, Lang(mesSaveAllTitle));
+  EXPECT_EQ(Boxes[0].Text, Lang(mesSaveAllFailed));
+  EXPECT_TRUE(OpenedFolders.isEmpty());  // closed without asking for the folder
   for (const char* File :
        {"JPEG/Image0.jpg", "JPEG/Image2.jpg", "BMP/Image5.bmp", "BMP/Image6.bmp"})
     EXPECT_TRUE(fs::exists(Output + File)) << File;
@@ -617,7 +660,7 @@ TEST_F(MainFormTest, ConfirmedOptionsSendSavesToTheImageFolder) {
   EXPECT_EQ(F.Workspace().OutputDir, Program + "IMAGES/movie.swf/");
   F.ShowModal = [](QDialog&) { return int(QDialog::Accepted); };
   F.menuOptions->trigger();
-  EXPECT_EQ(F.Workspace().OutputDir, Settings->OutputDir);
+  EXPECT_EQ(F.Workspace().OutputDir, Settings->OutputDir + "movie.swf/");
 }
 
 TEST_F(MainFormTest, HelpOpensTheDocumentOfTheLanguage) {
@@ -635,6 +678,559 @@ TEST_F(MainFormTest, HelpOpensTheDocumentOfTheLanguage) {
   F.menuHelp->trigger();
   EXPECT_TRUE(Opened.isEmpty());
   EXPECT_EQ(Errors, QStringList{"help-error box"});
+}
+
+// ---------------------------------------------------------------------------
+// Opening from anywhere
+
+TEST(CommandLine, MovieArgument) {
+  const QString Here = QDir::currentPath();
+  const std::pair<QStringList, QString> Cases[] = {
+      {{"quillory"}, ""},
+      {{"quillory", "/movies/a.swf"}, "/movies/a.swf"},
+      {{"quillory", "--unknown", "/movies/a.swf", "/movies/b.swf"}, "/movies/a.swf"},
+      {{"quillory", "--", "-dash.swf"}, Here + "/-dash.swf"},
+      {{"quillory", "sub/b.swf"}, Here + "/sub/b.swf"},
+      {{"quillory", "file:///movies/with%20blank.swf"}, "/movies/with blank.swf"},
+  };
+  for (const auto& [Arguments, Want] : Cases)
+    EXPECT_EQ(TMainForm::MovieArgument(Arguments), Want) << Arguments.join(' ').toStdString();
+}
+
+TEST_F(MainFormTest, MovieGivenOnTheCommandLineOpens) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  F.OpenFromCommandLine({"quillory", QString::fromStdString(Movie)});
+  WaitForOpen(7);
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
+  EXPECT_EQ(F.VDT->RootNodeCount(), 3);
+  EXPECT_TRUE(F.ASaveAll->isEnabled());
+}
+
+TEST_F(MainFormTest, DroppedMovieOpensAndOtherFilesAreRefused) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  const std::string Text = Program + "notes.txt";
+  WriteFileBytes(Text, {'x'});
+  const auto Drag = [&](const std::string& File, bool Drop) {
+    QMimeData Data;
+    Data.setUrls({QUrl::fromLocalFile(QString::fromStdString(File))});
+    const QPoint At = F.VDT->geometry().center();
+    QDragEnterEvent Enter(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&F, &Enter);
+    if (Drop && Enter.isAccepted()) {
+      QDropEvent DropEvent(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(&F, &DropEvent);
+    }
+    return Enter.isAccepted();
+  };
+  EXPECT_FALSE(Drag(Text, true));
+  EXPECT_FALSE(Drag(Program + "missing.swf", true));
+  QTest::qWait(50);
+  EXPECT_EQ(F.PanelText(3), Lang(mesFileNotLoaded));
+  EXPECT_TRUE(Drag(Movie, true));
+  WaitForOpen(7);
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
+}
+
+TEST_F(MainFormTest, OpenRecentListsMoviesAndTakesAMissingOneOff) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  const std::string Other = Program + "other.swf";
+  fs::copy_file(Movie, Other);
+  Open(Movie);
+  Open(Other);
+  const auto RecentItems = [&] {
+    F.RebuildRecentMenu();
+    QStringList Paths;
+    for (QAction* Item : F.submenuRecent->actions()) Paths << Item->data().toString();
+    return Paths;
+  };
+  ASSERT_EQ(RecentItems(), QStringList({QString::fromStdString(Other),
+                                       QString::fromStdString(Movie)}));  // newest first
+  // A recent movie opens from the list.
+  F.submenuRecent->actions()[1]->trigger();
+  WaitForOpen(7);
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
+  EXPECT_EQ(RecentItems().value(0), QString::fromStdString(Movie));
+
+  // One that is gone is taken off the list, with a message naming it.
+  fs::remove(Other);
+  F.RebuildRecentMenu();
+  F.submenuRecent->actions()[1]->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  EXPECT_EQ(Boxes[0].Text, Lang(mesRecentMissing).replace("%1", QString::fromStdString(Other)));
+  EXPECT_EQ(RecentItems(), QStringList({QString::fromStdString(Movie)}));
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));  // nothing else opened
+  fs::remove(Movie);
+  F.RebuildRecentMenu();
+  F.submenuRecent->actions()[0]->trigger();
+  ASSERT_EQ(F.submenuRecent->actions().size(), 1);
+  EXPECT_EQ(F.submenuRecent->actions()[0]->text(), Lang(mesNoRecentMovies));
+  EXPECT_FALSE(F.submenuRecent->actions()[0]->isEnabled());
+}
+
+TEST_F(MainFormTest, OpenDialogStartsInTheFolderOfTheLastMovie) {
+  // An older Config.ini, without the key: it reads as before, and the
+  // dialog starts in the home folder.
+  const std::string Old = "[Config]\nImageDir=" + Program + "IMAGES/\nPrefix=Old\nPicSize=120\n" +
+                          "[Size]\nTop=40\nLeft=30\nWidth=900\nHeight=650\n";
+  TMainForm& F = Start(Old);
+  EXPECT_EQ(Settings->Prefix, "Old");
+  EXPECT_EQ(Settings->PicSize, 120);
+  EXPECT_EQ(F.size(), QSize(900, 650));
+  EXPECT_EQ(F.MakeOpenDialog()->directory().absolutePath(), QDir::homePath());
+  EXPECT_TRUE(F.MakeOpenDialog()->testOption(QFileDialog::DontUseNativeDialog));
+
+  fs::create_directory(Program + "films");
+  const std::string InFolder = Program + "films/movie.swf";
+  fs::copy_file(Movie, InFolder);
+  Open(InFolder);
+  EXPECT_EQ(F.MakeOpenDialog()->directory().absolutePath().toStdString(), Program + "films");
+  // The key went to the end of its section; the rest of the file is untouched.
+  std::string Config;
+  for (uint8_t Byte : ReadFileBytes(Program + "Config.ini")) Config += char(Byte);
+  const std::string WantStart = "[Config]\nImageDir=" + Program + "IMAGES/\nPrefix=Old\n" +
+                                "PicSize=120\nOpenDir=" + Program + "films/\n[Size]\n";
+  EXPECT_EQ(Config.substr(0, WantStart.size()), WantStart);
+  // And the next start finds it.
+  TMainForm& Again = Start();
+  EXPECT_EQ(Again.MakeOpenDialog()->directory().absolutePath().toStdString(), Program + "films");
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard and selection
+
+TEST_F(MainFormTest, NavigationKeysMoveTheCurrentPictureAndThePreviewFollows) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);  // 3 columns: rows 0-2, 3-5, 6
+  Open(Movie);
+  F.VDT->setFocus();
+  struct TStep {
+    int Key;
+    int32_t Want;
+  };
+  const TStep Steps[] = {
+      {Qt::Key_Right, 0},  // the first key starts at the first picture
+      {Qt::Key_Right, 1},   {Qt::Key_Down, 4},     {Qt::Key_Down, 6},  // short last row: its last
+      {Qt::Key_Down, 6},    {Qt::Key_Right, 6},    {Qt::Key_Up, 3},     {Qt::Key_Left, 2},
+      {Qt::Key_Home, 0},    {Qt::Key_Left, 0},     {Qt::Key_End, 6},    {Qt::Key_PageUp, 0},
+      {Qt::Key_PageDown, 6},
+  };
+  for (const TStep& Step : Steps) {
+    SCOPED_TRACE(QKeySequence(Step.Key).toString().toStdString() + " -> " +
+                 std::to_string(Step.Want));
+    QTest::keyClick(F.VDT, Qt::Key(Step.Key));
+    EXPECT_EQ(F.VDT->Current(), Step.Want);
+    EXPECT_EQ(F.Workspace().SelectedPicture, Step.Want);
+    EXPECT_EQ(F.Label1->text(), QString::number(Step.Want));
+    EXPECT_TRUE(InfoShown());
+    EXPECT_FALSE(F.Image1->Picture().isNull());
+    EXPECT_TRUE(F.ASave->isEnabled());
+  }
+}
+
+TEST_F(MainFormTest, CurrentPictureIsDrawnHighlighted) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  // A point of a cell's margin: white, unless the cell is the current one.
+  const auto Highlighted = [&](int Row, int Column) {
+    const QImage Shot = F.VDT->viewport()->grab().toImage();
+    const QRect Cell = F.VDT->visualRect(F.VDT->model()->index(Row, Column));
+    return Shot.pixelColor(Cell.left() + 8, Cell.center().y()) != QColor(Qt::white);
+  };
+  EXPECT_FALSE(Highlighted(0, 0));
+  const QModelIndex Cell = F.VDT->model()->index(1, 2);
+  QTest::mouseClick(F.VDT->viewport(), Qt::LeftButton, {}, F.VDT->visualRect(Cell).center());
+  EXPECT_EQ(F.VDT->Current(), 5);
+  EXPECT_TRUE(Highlighted(1, 2));
+  EXPECT_FALSE(Highlighted(0, 0));
+  EXPECT_FALSE(Highlighted(1, 1));
+  QTest::keyClick(F.VDT, Qt::Key_Left);
+  EXPECT_TRUE(Highlighted(1, 1));
+  EXPECT_FALSE(Highlighted(1, 2));
+  // An empty slot is no picture: nothing is current.
+  F.GridCellChosen(2, 2);
+  EXPECT_EQ(F.VDT->Current(), -1);
+  // A new movie starts with nothing current.
+  F.GridCellChosen(0, 0);
+  Open(Movie);
+  EXPECT_EQ(F.VDT->Current(), -1);
+  EXPECT_FALSE(Highlighted(0, 0));
+}
+
+TEST_F(MainFormTest, ThumbnailTooltipsGiveNumberKindAndSize) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const QString Format = Lang(mesThumbnailTip);
+  const auto Tip = [&](int Row, int Column) {
+    return F.VDT->model()->index(Row, Column).data(Qt::ToolTipRole);
+  };
+  const auto Want = [&](int N, const char* Kind, int W, int H) {
+    return QString(Format)
+        .replace("%1", QString::number(N))
+        .replace("%2", Kind)
+        .replace("%3", QString::number(W))
+        .replace("%4", QString::number(H));
+  };
+  EXPECT_EQ(Tip(0, 0).toString(), Want(0, "JPEG", 40, 30));  // DefineBits
+  EXPECT_EQ(Tip(0, 1).toString(), Want(1, "JPEG", 30, 60));
+  EXPECT_EQ(Tip(0, 2).toString(), Want(2, "PNG", 8, 6));  // JPEG with alpha
+  EXPECT_EQ(Tip(1, 1).toString(), Want(4, "BMP", 6, 3));
+  EXPECT_EQ(Tip(1, 2).toString(), Want(5, "PNG", 4, 4));
+  EXPECT_EQ(Tip(2, 0).toString(), Want(6, "BMP", 5, 5));
+  EXPECT_FALSE(Tip(2, 1).isValid());  // an empty slot
+}
+
+TEST(PictureFactsTest, DamagedDataGivesNoSize) {
+  TPictureList Pictures;
+  const std::vector<TBytes> Blocks = {
+      {},                                // nothing at all
+      {0xFF, 0xD8, 0xFF, 0xC0, 0, 11},   // a frame header cut short
+      {0xFF, 0xE0, 0xFF, 0xFF, 1, 2},    // a segment longer than the data
+      {'B', 'M', 1, 2, 3},               // a BMP header cut short
+  };
+  for (const TBytes& Block : Blocks) {
+    tSWFStream Stream;
+    if (!Block.empty()) Stream.WriteBytes(Block.data(), uint32_t(Block.size()));
+    Stream.SetPosition(0);
+    Pictures.Append(21, Stream, uint32_t(Block.size()), nullptr);
+  }
+  for (int32_t N = 0; N < Pictures.Count; ++N) {
+    const TPictureFacts Facts = PictureFacts(Pictures, N);
+    EXPECT_FALSE(Facts.Size.isValid()) << N;
+    EXPECT_FALSE(Facts.Kind.isEmpty()) << N;
+  }
+  EXPECT_FALSE(PictureFacts(Pictures, 99).Size.isValid());
+}
+
+TEST_F(MainFormTest, OneWheelNotchScrollsOneRow) {
+  TMainForm& F = Start();
+  ShowWithGrid(359, 600);  // one column: seven rows of 170 pixels
+  Open(Movie);
+  QScrollBar* Bar = F.VDT->verticalScrollBar();
+  ASSERT_GT(Bar->maximum(), 2 * 170);
+  const auto Turn = [&](int Delta) {
+    const QPointF At = F.VDT->viewport()->rect().center();
+    QWheelEvent Wheel(At, F.VDT->viewport()->mapToGlobal(At), QPoint(), QPoint(0, Delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(F.VDT->viewport(), &Wheel);
+  };
+  Turn(-120);
+  EXPECT_EQ(Bar->value(), 170);
+  Turn(-60);  // a fine wheel's half notch: half a row
+  Turn(-60);
+  EXPECT_EQ(Bar->value(), 340);
+  Turn(120);
+  EXPECT_EQ(Bar->value(), 170);
+}
+
+TEST_F(MainFormTest, ShortcutsTriggerTheirCommandsAndMenusShowThem) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  const std::tuple<QAction*, QMenu*, QKeySequence> Items[] = {
+      {F.menuOpen, F.submenuFile, QKeySequence("Ctrl+O")},
+      {F.menuSave, F.submenuFile, QKeySequence("Ctrl+S")},
+      {F.menuSaveAll, F.submenuFile, QKeySequence("Ctrl+Shift+S")},
+      {F.menuExit, F.submenuFile, QKeySequence("Ctrl+Q")},
+      {F.menuCopy, F.submenuEdit, QKeySequence("Ctrl+C")},
+      {F.menuHelp, F.submenuHelp, QKeySequence("F1")},
+  };
+  for (const auto& [Item, Menu, Key] : Items) {
+    EXPECT_EQ(Item->shortcut(), Key) << Item->objectName().toStdString();
+    EXPECT_TRUE(Menu->actions().contains(Item)) << Item->objectName().toStdString();
+  }
+  F.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&F));
+  F.VDT->setFocus();
+
+  int Dialogs = 0;
+  F.OpenDialog1 = [&] {
+    ++Dialogs;
+    return QString::fromStdString(Movie);
+  };
+  QTest::keyClick(F.VDT, Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(Dialogs, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !F.ThumbnailsPending(); }, 20000));
+  QTest::keyClick(F.VDT, Qt::Key_Right);  // picture 0
+  QTest::keyClick(F.VDT, Qt::Key_S, Qt::ControlModifier);
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  EXPECT_TRUE(fs::exists(Output + "JPEG/Image0.jpg"));
+  EXPECT_FALSE(fs::exists(Output + "BMP/Image6.bmp"));
+  QTest::keyClick(F.VDT, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(fs::exists(Output + "BMP/Image6.bmp"));
+  QGuiApplication::clipboard()->clear();
+  QTest::keyClick(F.VDT, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(40, 30));
+  QString Help;
+  F.HelpOpener = [&](const QString& Path, QString&) {
+    Help = Path;
+    return true;
+  };
+  QTest::keyClick(F.VDT, Qt::Key_F1);
+  EXPECT_TRUE(Help.endsWith("Help_eng.pdf"));
+  QTest::keyClick(F.VDT, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(F.isVisible());
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(MainFormTest, CopyPutsThePictureWithItsAlphaOnTheClipboard) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  EXPECT_FALSE(F.ACopy->isEnabled());  // nothing previewed yet
+  QClipboard* Clipboard = QGuiApplication::clipboard();
+  // DefineBitsLossless2 4x4, top-left pixel transparent; DefineBitsJPEG3 8x6,
+  // top row transparent: the clipboard gets the transparency, not the board.
+  F.GridCellChosen(1, 2);
+  ASSERT_TRUE(F.menuCopy->isEnabled());
+  F.menuCopy->trigger();
+  QImage Copied = Clipboard->image();
+  ASSERT_EQ(Copied.size(), QSize(4, 4));
+  EXPECT_TRUE(Copied.hasAlphaChannel());
+  EXPECT_EQ(qAlpha(Copied.pixel(0, 0)), 0);
+  EXPECT_EQ(Copied.pixel(3, 3), qRgba(255, 0, 0, 255));
+  EXPECT_EQ(F.PanelText(0), "Image 5 " + Lang(mesCopied));
+
+  F.GridCellChosen(0, 2);
+  F.ACopy->trigger();
+  Copied = Clipboard->image();
+  ASSERT_EQ(Copied.size(), QSize(8, 6));
+  EXPECT_EQ(qAlpha(Copied.pixel(4, 0)), 0);
+  EXPECT_EQ(qAlpha(Copied.pixel(4, 5)), 255);
+  EXPECT_GT(qRed(Copied.pixel(4, 5)), 200);
+
+  F.GridCellChosen(1, 1);  // a BMP without alpha
+  F.ACopy->trigger();
+  EXPECT_EQ(Clipboard->image().size(), QSize(6, 3));
+  EXPECT_TRUE(Errors.isEmpty());
+  EXPECT_FALSE(fs::exists(F.Workspace().WorkDir + "clipboard"));
+}
+
+// ---------------------------------------------------------------------------
+// Where files went
+
+TEST_F(MainFormTest, SavesAfterAFolderChangeGoIntoTheMovieFolderThere) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const std::string Chosen = Program + "chosen/";
+  fs::create_directory(Chosen);
+  F.ShowModal = [&](QDialog&) {
+    Settings->SaveOptions({Chosen, "Image", 10, 13421772, 150});
+    return int(QDialog::Accepted);
+  };
+  F.menuOptions->trigger();
+  F.GridCellChosen(1, 2);
+  F.ASave->trigger();
+  EXPECT_TRUE(fs::exists(Chosen + "movie.swf/BMP/Image5.bmp"));
+  EXPECT_TRUE(fs::exists(Chosen + "movie.swf/PNG/Image5.png"));
+  F.ASaveAll->trigger();
+  EXPECT_TRUE(fs::exists(Chosen + "movie.swf/JPEG/Image0.jpg"));
+  EXPECT_FALSE(fs::exists(Chosen + "BMP"));
+  EXPECT_FALSE(fs::exists(Chosen + "JPEG"));
+  EXPECT_TRUE(F.PanelText(0).contains(QString::fromStdString(Chosen + "movie.swf/")));
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(MainFormTest, ImageFolderOpensFromTheMenuAndFromTheSaveAllBox) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const QString Output = QString::fromStdString(Program + "IMAGES/movie.swf/");
+  F.menuOpenImageFolder->trigger();
+  EXPECT_EQ(OpenedFolders, QStringList{Output});
+  EXPECT_TRUE(Boxes.isEmpty());
+
+  // The Save all box's button.
+  OpenedFolders.clear();
+  fs::remove(Program + "IMAGES/movie.swf/PNG");
+  WriteFileBytes(Program + "IMAGES/movie.swf/PNG", {1});
+  AnswerBox = [](QMessageBox& Box) {
+    static_cast<TSaveAllBox&>(Box).buttonOpenImageFolder->click();
+  };
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  EXPECT_EQ(Boxes[0].Buttons.size(), 2);
+  EXPECT_TRUE(Boxes[0].Buttons.contains(Lang("menuOpenImageFolder")));
+  EXPECT_EQ(OpenedFolders, QStringList{Output});
+
+  // A folder the desktop cannot show is said so.
+  AnswerBox = nullptr;
+  Boxes.clear();
+  F.FolderOpener = [](const QUrl&) { return false; };
+  F.menuOpenImageFolder->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  EXPECT_EQ(Boxes[0].Text, Lang(mesFolderNotOpened).replace("%1", Output));
+}
+
+TEST_F(MainFormTest, StatusBarPanelsStayInsideTheWindow) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  const auto* Last = F.findChild<QWidget*>("StatusPanel4");
+  ASSERT_NE(Last, nullptr);
+  const QRect InBar = Last->geometry();
+  EXPECT_LE(InBar.right(), F.TBXStatusBar1->width() - 3);  // room beside the edge
+  EXPECT_LE(InBar.bottom(), F.TBXStatusBar1->height() - 1);
+  EXPECT_GE(InBar.top(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Preview
+
+// One picture 400 x 300, its left half red, its right half blue; one of 3 x 2.
+void SaveZoomMovie(const std::string& FileName) {
+  std::vector<uint32_t> Big(400 * 300);
+  for (int Y = 0; Y < 300; ++Y)
+    for (int X = 0; X < 400; ++X) Big[size_t(Y * 400 + X)] = X < 200 ? 0xFFFF0000 : 0xFF0000FF;
+  std::vector<uint32_t> Small = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
+                                 0xFFFFFFFF, 0xFF000000, 0xFFFFFF00};
+  TMovieBuilder()
+      .DefineBitsLossless(1, 5, 400, 300, ARGBData(Big))
+      .DefineBitsLossless(2, 5, 3, 2, ARGBData(Small))
+      .End()
+      .Save(FileName);
+}
+
+TEST_F(MainFormTest, PreviewSwitchesBetweenFitAndActualSizeAndZooms) {
+  SaveZoomMovie(Program + "zoom.swf");
+  TMainForm& F = Start();
+  ShowWithGrid(530, 600);
+  Open(Program + "zoom.swf");
+  QScrollBar* Across = F.ImageScroll->horizontalScrollBar();
+
+  // Fit: the large picture shrinks into the pane, nothing scrolls.
+  F.GridCellChosen(0, 0);
+  ASSERT_EQ(F.Image1->Picture().size(), QSize(400, 300));
+  EXPECT_TRUE(F.menuFitPreview->isChecked());
+  EXPECT_LT(F.Image1->PictureRect().width(), 400);
+  QTest::qWait(20);
+  EXPECT_EQ(Across->maximum(), 0);
+
+  // A double-click: actual size, and the pane scrolls.
+  QTest::mouseDClick(F.Image1, Qt::LeftButton, {}, F.Image1->rect().center());
+  EXPECT_TRUE(F.menuActualSize->isChecked());
+  EXPECT_EQ(F.Image1->PictureRect().size(), QSize(400, 300));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Across->maximum() > 0; }));
+  EXPECT_EQ(Across->maximum(), 400 - F.ImageScroll->viewport()->width());
+  QTest::mouseDClick(F.Image1, Qt::LeftButton, {}, F.Image1->rect().center());
+  EXPECT_TRUE(F.menuFitPreview->isChecked());
+
+  // A small picture at four times its size, every pixel a sharp square.
+  F.GridCellChosen(0, 1);
+  F.menuZoom4->trigger();
+  EXPECT_TRUE(F.menuZoom4->isChecked());
+  const QRect Shown = F.Image1->PictureRect();
+  ASSERT_EQ(Shown.size(), QSize(12, 8));
+  const QImage Shot = F.Image1->grab().toImage();
+  for (int Y = 0; Y < 8; ++Y)
+    for (int X = 0; X < 12; ++X)
+      EXPECT_EQ(Shot.pixel(Shown.x() + X, Shown.y() + Y), F.Image1->Picture().pixel(X / 4, Y / 4))
+          << X << "," << Y;
+  F.menuZoom2->trigger();
+  EXPECT_EQ(F.Image1->PictureRect().size(), QSize(6, 4));
+  // The double-click goes back to the zoom chosen last.
+  QTest::mouseDClick(F.Image1, Qt::LeftButton, {}, F.Image1->rect().center());
+  EXPECT_TRUE(F.menuFitPreview->isChecked());
+  EXPECT_EQ(F.Image1->PictureRect().size(), QSize(3, 2));  // fit never enlarges
+  QTest::mouseDClick(F.Image1, Qt::LeftButton, {}, F.Image1->rect().center());
+  EXPECT_TRUE(F.menuZoom2->isChecked());
+}
+
+// ---------------------------------------------------------------------------
+// All French
+
+// Every text a window shows: captions, titles, menu items, status panels.
+QStringList ShownTexts(QWidget* Window) {
+  QStringList Texts{Window->windowTitle()};
+  for (QAction* Action : Window->findChildren<QAction*>()) Texts << Action->text();
+  for (QMenu* Menu : Window->findChildren<QMenu*>()) Texts << Menu->title();
+  for (QLabel* Label : Window->findChildren<QLabel*>()) Texts << Label->text();
+  for (QAbstractButton* Button : Window->findChildren<QAbstractButton*>()) Texts << Button->text();
+  return Texts;
+}
+
+TEST_F(MainFormTest, FrenchWindowShowsNoEnglishText) {
+  ASSERT_TRUE(fs::exists(QtTranslationsDir().toStdString() + "/qtbase_fr.qm"))
+      << "Qt's French catalogue is missing: install qt6-translations-l10n (scripts/setup.sh)";
+  TMainForm& F = Start("[Config]\nLanguage=FRA\n");
+  ShowWithGrid(530);
+  TMovieBuilder().End().Save(Program + "empty.swf");
+  Open(Program + "empty.swf");  // the NO IMAGES sign
+  Open(Movie);
+  F.GridCellChosen(1, 2);
+  F.ASave->trigger();
+  const auto English = [&](const char* Key) { return LangText(Program, Key, "ENG"); };
+  const auto French = [&](const char* Key) { return LangText(Program, Key, "FRA"); };
+
+  // English texts that are not also French (proper names, "Options", ...).
+  QStringList EnglishOnly;
+  for (const std::string& Key : LangKeys()) {
+    const QString Eng = LangText(Program, Key, "ENG"), Fra = LangText(Program, Key, "FRA");
+    if (Eng != Fra) EnglishOnly << Eng;
+  }
+  const auto NoEnglish = [&](const QStringList& Texts, const char* Where) {
+    for (const QString& Text : Texts)
+      for (const QString& Eng : EnglishOnly)
+        EXPECT_FALSE(!Eng.isEmpty() && (Text == Eng || (Eng.size() > 8 && Text.contains(Eng))))
+            << Where << ": " << Text.toStdString();
+  };
+
+  // The window, its status bar and its tooltips.
+  QStringList Window = ShownTexts(&F);
+  for (int Panel = 0; Panel < 5; ++Panel) Window << F.PanelText(Panel);
+  Window << F.VDT->model()->index(0, 0).data(Qt::ToolTipRole).toString();
+  Window << F.Label4->text();
+  NoEnglish(Window, "window");
+  EXPECT_EQ(F.submenuRecent->title(), French("submenuRecent"));
+  EXPECT_EQ(F.menuZoom4->text(), French("menuZoom4"));
+  EXPECT_EQ(F.Label4->text(), French("mesColorMode24"));
+  EXPECT_TRUE(F.PanelText(0).contains(French("mesSave")));
+
+  // The NO IMAGES sign.
+  Open(Program + "empty.swf");
+  EXPECT_EQ(F.Image2->Picture(), NoImagesPicture(French("mesNoImages")));
+  EXPECT_NE(F.Image2->Picture(), NoImagesPicture(English("mesNoImages")));
+
+  // The About box.
+  F.FAbout->show();
+  QStringList About = ShownTexts(F.FAbout);
+  NoEnglish(About, "About");
+  EXPECT_EQ(F.FAbout->Label4->text(), French("mesAboutWebsite"));
+  EXPECT_EQ(F.FAbout->Label3->text(), French("mesAboutRights"));
+  F.FAbout->close();
+
+  // The help error, with the French guide missing.
+  F.buttonHelp->click();
+  ASSERT_EQ(Errors.size(), 2);  // the reason, then the help-error box
+  EXPECT_TRUE(Errors[0].startsWith(French("mesHelpFileMissing").section("%1", 0, 0)))
+      << Errors[0].toStdString();
+  NoEnglish(Errors, "help error");
+
+  // The Save all box, Qt's Close button included.
+  TSaveAllBox Box({"2: failed"}, *Settings, &F);
+  QStringList Report{Box.windowTitle(), Box.text()};
+  for (QAbstractButton* Button : Box.buttons()) Report << Button->text();
+  NoEnglish(Report, "Save all box");
+  EXPECT_TRUE(Report.contains("Fermer")) << Report.join('|').toStdString();
+  EXPECT_EQ(Box.buttonOpenImageFolder->text(), French("menuOpenImageFolder"));
+
+  // Qt's own file dialog, and back to English.
+  const auto OpenButton = [&] {
+    const std::unique_ptr<QFileDialog> Dialog = F.MakeOpenDialog();
+    auto* Buttons = Dialog->findChild<QDialogButtonBox*>();
+    return Buttons && Buttons->button(QDialogButtonBox::Open)
+               ? Buttons->button(QDialogButtonBox::Open)->text()
+               : QString();
+  };
+  EXPECT_EQ(OpenButton(), "&Ouvrir");
+  const std::unique_ptr<QFileDialog> Dialog = F.MakeOpenDialog();
+  EXPECT_TRUE(Dialog->nameFilters().value(0).startsWith(French("mesSWFFiles")));
+  F.menuEnglish->trigger();
+  EXPECT_EQ(OpenButton(), "&Open");
+  EXPECT_EQ(F.submenuRecent->title(), English("submenuRecent"));
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -442,6 +444,51 @@ TEST_F(OptionsTest, UnreadableDriveTextAtShowingIsSilentAndFieldsStillFill) {
   EXPECT_TRUE(Errors.isEmpty());
   EXPECT_EQ(Form->editPrefix->text(), "FromFile");
   EXPECT_EQ(Form->comboDrives->currentText(), "/no/such/folder");
+}
+
+TEST_F(OptionsTest, FolderThatCannotTakePicturesIsWarnedAtOnce) {
+  Open();
+  const std::string File = Dir + "a file";
+  WriteFile(File, "x");
+  const std::pair<std::string, bool> Cases[] = {
+      {Dir, false}, {Dir + "missing/", true}, {File, true}, {"", true}, {Dir + "a file/", true}};
+  for (const auto& [Folder, Warned] : Cases) {
+    Form->editDestDir->setText(QString::fromStdString(Folder));
+    EXPECT_EQ(Form->labelFolderWarning->isVisibleTo(Form.get()), Warned) << Folder;
+  }
+  if (geteuid() != 0) {  // permissions do not stop root
+    fs::create_directory(Dir + "locked");
+    fs::permissions(Dir + "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    Form->editDestDir->setText(QString::fromStdString(Dir + "locked/"));
+    EXPECT_TRUE(Form->labelFolderWarning->isVisibleTo(Form.get()));
+  }
+  // OK with such a folder warns, then keeps it as typed (it may be a disk
+  // not mounted yet).
+  Errors.clear();
+  Form->editDestDir->setText(QString::fromStdString(Dir + "missing/"));
+  ClickOk();
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_TRUE(Errors[0].contains(QString::fromStdString(Dir + "missing/"))) << Errors[0].toStdString();
+  EXPECT_EQ(IniReadString(ConfigFile(), "Config", "ImageDir", ""), Dir + "missing/");
+  // A good folder: no word.
+  Open();
+  Errors.clear();
+  Form->editDestDir->setText(QString::fromStdString(Dir));
+  ClickOk();
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(OptionsTest, MessagesFollowTheLanguage) {
+  WriteFile(Dir + "Lang.ini",
+            "[mesErrorSettingPath]\nFRA=Dossier introuvable : %1\n"
+            "[labelFolderWarning]\nFRA=Pas ici\n");
+  Settings->Language = "FRA";
+  Open();
+  EXPECT_EQ(Form->labelFolderWarning->text(), "Pas ici");
+  Errors.clear();
+  Form->comboDrives->setEditText("/no/such/folder");
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_EQ(Errors[0], "Dossier introuvable : /no/such/folder");
 }
 
 }  // namespace

@@ -214,4 +214,50 @@ TEST_F(SettingsTest, EveryReadSeesTheFileAsItIsNow) {
   EXPECT_EQ(Settings.ReadPicSize(), 70);
 }
 
+TEST_F(SettingsTest, RecentMoviesNewestFirstOnceEachAtMostSix) {
+  TSettings Settings(Dir);
+  EXPECT_TRUE(Settings.ReadRecentMovies().empty());
+  EXPECT_EQ(Settings.ReadOpenDir(), "");
+  for (int I = 1; I <= 8; ++I) Settings.MovieOpened("/m/" + std::to_string(I) + ".swf");
+  using TList = std::vector<std::string>;
+  EXPECT_EQ(Settings.ReadRecentMovies(),
+            TList({"/m/8.swf", "/m/7.swf", "/m/6.swf", "/m/5.swf", "/m/4.swf", "/m/3.swf"}));
+  Settings.MovieOpened("/m/5.swf");
+  EXPECT_EQ(Settings.ReadRecentMovies(),
+            TList({"/m/5.swf", "/m/8.swf", "/m/7.swf", "/m/6.swf", "/m/4.swf", "/m/3.swf"}));
+  Settings.ForgetRecentMovie("/m/7.swf");
+  Settings.ForgetRecentMovie("/m/not listed.swf");
+  EXPECT_EQ(Settings.ReadRecentMovies(),
+            TList({"/m/5.swf", "/m/8.swf", "/m/6.swf", "/m/4.swf", "/m/3.swf"}));
+  EXPECT_EQ(Settings.ReadOpenDir(), "/m/");
+  // Names the INI rules would trim or unquote come back as they were.
+  const std::string Odd = "/other folder/ 'odd' name.swf ";
+  Settings.MovieOpened(Odd);
+  EXPECT_EQ(Settings.ReadRecentMovies().front(), Odd);
+  EXPECT_EQ(Settings.ReadOpenDir(), "/other folder/");
+}
+
+TEST_F(SettingsTest, OpenFolderJoinsAnOlderFileAtTheEndOfItsSection) {
+  const std::string Old = "[Config]\nImageDir=/pictures/\nPicSize=90\n[Size]\nTop=5\n";
+  PutConfig(Old);
+  TSettings Settings(Dir);
+  TSettings::TWindowBounds Bounds{-1, -1, -1, -1};
+  ASSERT_TRUE(Settings.StartupLoad(Bounds));
+  EXPECT_EQ(Settings.PicSize, 90);
+  EXPECT_EQ(Bounds.Top, 5);
+  EXPECT_EQ(Settings.ReadOpenDir(), "");
+  Settings.MovieOpened("/films/a.swf");
+  EXPECT_EQ(GetConfig(),
+            "[Config]\nImageDir=/pictures/\nPicSize=90\nOpenDir=/films/\n[Size]\nTop=5\n"
+            "[Recent]\nMovie1=/films/a.swf\nMovie2=\nMovie3=\nMovie4=\nMovie5=\nMovie6=\n");
+}
+
+TEST_F(SettingsTest, RefusedRecentWritesAreIgnored) {
+  fs::create_directory(Dir + "Config.ini");  // never writable
+  TSettings Settings(Dir);
+  Settings.MovieOpened("/films/a.swf");
+  Settings.ForgetRecentMovie("/films/a.swf");
+  EXPECT_TRUE(Settings.ReadRecentMovies().empty());
+}
+
 }  // namespace
