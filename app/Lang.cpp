@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 #include <QLabel>
 #include <QMenu>
@@ -102,6 +103,11 @@ bool SetQtLanguage(const std::string& Language) {
     delete Installed;
     Installed = nullptr;
   }
+  // Dates, sizes and file kinds in Qt's dialogs follow the same language.
+  if (Language == "FRA")
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+  else if (Language == "ENG")
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   if (Language != "FRA") return true;
   auto* Translator = new QTranslator;
   if (!Translator->load(QStringLiteral("qtbase_fr"), QtTranslationsDir())) {

@@ -165,6 +165,7 @@ QString LangFormat(const std::string& ProgramDir, const std::string& Key,
 // Qt's own texts (file and colour dialogs, standard buttons, edit menus)
 // follow Language: French loads qtbase's French catalogue, any other code
 // drops it. Widgets already shown are told through a LanguageChange event.
+// The default locale follows too (French or English; other codes leave it).
 // False when French was asked for and the catalogue is not installed.
 bool SetQtLanguage(const std::string& Language);
 // Folder of Qt's catalogues; tests may point it elsewhere.

@@ -555,7 +555,7 @@ void TMainForm::FormCreate() {
   SetQtLanguage(FSettings.Language);
 
   UpdateTotal(0);
-  SetPanelText(3, Lang(mesFileNotLoaded));
+  SetPanelMessage(3, [this] { return Lang(mesFileNotLoaded); });
   ResetWorkspace();
 }
 
@@ -572,12 +572,28 @@ QString TMainForm::PanelText(int Panel) const {
 }
 
 void TMainForm::SetPanelText(int Panel, const QString& Text) {
-  if (Panel >= 0 && Panel < int(FPanels.size())) FPanels[size_t(Panel)]->SetText(Text);
+  if (Panel < 0 || Panel >= int(FPanels.size())) return;
+  FPanels[size_t(Panel)]->SetText(Text);
+  FPanels[size_t(Panel)]->setToolTip(Text);  // the whole text where the panel cuts it
+  FPanelMessages[size_t(Panel)] = nullptr;
+}
+
+void TMainForm::SetPanelMessage(int Panel, std::function<QString()> Message) {
+  if (Panel < 0 || Panel >= int(FPanels.size()) || !Message) return;
+  SetPanelText(Panel, Message());
+  FPanelMessages[size_t(Panel)] = std::move(Message);
+}
+
+void TMainForm::RetranslatePanels() {
+  for (int Panel = 0; Panel < int(FPanels.size()); ++Panel)
+    if (auto Message = FPanelMessages[size_t(Panel)]) SetPanelMessage(Panel, std::move(Message));
 }
 
 void TMainForm::UpdateTotal(int32_t Count) {
-  SetPanelText(1, Lang(mesTotal) + QLatin1Char(' ') + QString::number(Count) + QLatin1Char(' ') +
-                      Lang(mesImages));
+  SetPanelMessage(1, [this, Count] {
+    return Lang(mesTotal) + QLatin1Char(' ') + QString::number(Count) + QLatin1Char(' ') +
+           Lang(mesImages);
+  });
 }
 
 void TMainForm::Repaint(QWidget* Widget) {
@@ -700,7 +716,7 @@ void TMainForm::DrawPictures(uint64_t Generation) {
   const bool Ours = Active == this || Active == FAbout;
   FAbout->EndSplash();
   if (Ours && isVisible()) activateWindow();
-  SetPanelText(0, Lang(mesReady));
+  SetPanelMessage(0, [this] { return Lang(mesReady); });
   if (Count == 0) {
     VDT->SetRootNodeCount(0);
     ASaveAll->setEnabled(false);
@@ -849,7 +865,7 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   unsetCursor();
   VDT->unsetCursor();
   ProgressBar1->hide();
-  SetPanelText(0, Lang(mesReady));
+  SetPanelMessage(0, [this] { return Lang(mesReady); });
 }
 
 // ---------------------------------------------------------------------------
@@ -859,11 +875,12 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
 void TMainForm::ASaveExecute() {
   try {
     SavePicture(FWorkspace, FSettings.Prefix);
-    SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') +
-                        QString::number(FWorkspace.SelectedPicture) + QLatin1Char(' ') +
-                        Lang(mesSave) + QLatin1Char(' ') +
-                        LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language,
-                                   {FromStd(FWorkspace.OutputDir)}));
+    SetPanelMessage(0, [this, Number = FWorkspace.SelectedPicture,
+                        Folder = FromStd(FWorkspace.OutputDir)] {
+      return FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
+             QLatin1Char(' ') + Lang(mesSave) + QLatin1Char(' ') +
+             LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language, {Folder});
+    });
   } catch (const std::exception& Error) {
     ErrorBox(this, QString::fromUtf8(Error.what()));
   }
@@ -886,9 +903,10 @@ void TMainForm::ASaveAllExecute() {
   FSaving = false;
   ProgressBar1->hide();
   if (Failures == 0) {
-    SetPanelText(0, Lang(mesAllTheImagesWereSaved) + QLatin1Char(' ') +
-                        LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language,
-                                   {FromStd(FWorkspace.OutputDir)}));
+    SetPanelMessage(0, [this, Folder = FromStd(FWorkspace.OutputDir)] {
+      return Lang(mesAllTheImagesWereSaved) + QLatin1Char(' ') +
+             LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language, {Folder});
+    });
     return;
   }
   // The other pictures were saved; one box tells which could not be.
@@ -919,6 +937,8 @@ void TMainForm::SetLanguage(const char* Language) {
   SetQtLanguage(FSettings.Language);
   ApplyLanguage(this, FSettings.ProgramDir, FSettings.Language);
   ApplyTexts();
+  // The messages standing in the status bar too, not only the captions.
+  RetranslatePanels();
 }
 
 void TMainForm::menuOptionsClick() {
@@ -1182,6 +1202,8 @@ void TMainForm::ACopyExecute() {
     return;
   }
   QGuiApplication::clipboard()->setImage(Picture);
-  SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
-                      QLatin1Char(' ') + Lang(mesCopied));
+  SetPanelMessage(0, [this, Number] {
+    return FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
+           QLatin1Char(' ') + Lang(mesCopied);
+  });
 }

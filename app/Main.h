@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -305,6 +306,9 @@ class TMainForm : public QMainWindow {
   void FormResize();
   void FormClose();
   void SetPanelText(int Panel, const QString& Text);
+  // A panel text made of language texts, made again when the language changes.
+  void SetPanelMessage(int Panel, std::function<QString()> Message);
+  void RetranslatePanels();
   QString Lang(const char* Key) const;
   void UpdateTotal(int32_t Count);
   // ColumnsPerRow from the grid's width, with the grid's columns made to
@@ -320,6 +324,7 @@ class TMainForm : public QMainWindow {
   TSettings& FSettings;
   TWorkspace FWorkspace;
   std::vector<TStatusPanel*> FPanels;
+  std::array<std::function<QString()>, 5> FPanelMessages;
   bool FLayoutPending = true;
   uint64_t FGeneration = 0;    // number of the latest open
   uint64_t FPendingBuild = 0;  // open whose thumbnails are awaited, 0 for none

@@ -641,7 +641,12 @@ TEST_F(MainFormTest, LanguageSwitchAppliesAtOnceAndBlanksTheValues) {
   EXPECT_EQ(F.submenuView->title(), LangText(Program, "submenuView", "FRA"));
   EXPECT_EQ(F.labelType->text(), LangText(Program, "labelType", "FRA"));
   EXPECT_NE(F.menuOpen->text(), LangText(Program, "menuOpen", "ENG"));
-  EXPECT_EQ(F.PanelText(1), EnglishTotal);  // until the next extraction
+  // The messages in the status bar follow at once as well; the movie's path stays.
+  EXPECT_NE(F.PanelText(1), EnglishTotal);
+  EXPECT_EQ(F.PanelText(1), LangText(Program, mesTotal, "FRA") + " 7 " +
+                                LangText(Program, mesImages, "FRA"));
+  EXPECT_EQ(F.PanelText(0), LangText(Program, mesReady, "FRA"));
+  EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
   for (QLabel* Value : {F.Label1, F.Label2, F.Label3, F.Label4}) EXPECT_EQ(Value->text(), "");
   // Nothing is written before the window closes.
   EXPECT_EQ(IniReadString(Program + "Config.ini", "Config", "Language", "none"), "none");
