@@ -112,6 +112,10 @@ void TFAbout::ApplyTexts() {
   Apply(Label3, mesAboutRights, QString::fromUtf8(Product::RightsNotice));
   Apply(Label4, mesAboutWebsite, QStringLiteral("Website:"));
   Apply(Label5, mesAboutSupport, QStringLiteral("Support"));
+  const QString Tagline =
+      QString::fromUtf8(IniReadString(File, mesAboutTagline, FSettings.Language, ""));
+  const QImage Banner = Tagline.isEmpty() ? AboutBanner() : AboutBanner(Tagline);
+  PNGButton1->setIcon(QPixmap::fromImage(Banner));
   PlaceLinks();
 }
 

@@ -107,7 +107,7 @@ QImage ProgramIcon(int Size) {
   return Icon;
 }
 
-QImage AboutBanner() {
+QImage AboutBanner(const QString& Tagline) {
   QImage Banner(300, 100, QImage::Format_ARGB32_Premultiplied);
   Banner.fill(Qt::transparent);
   QPainter Painter(&Banner);
@@ -133,7 +133,7 @@ QImage AboutBanner() {
   Painter.setFont(Line);
   Painter.setPen(QColor(0x4A, 0x4F, 0x57));
   Painter.drawText(QRectF(106, 62, 194, 34), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   QStringLiteral("Pictures out of Flash movies"));
+                   Tagline);
   Painter.end();
   return Banner;
 }

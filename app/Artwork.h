@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 
-// The 300 x 100 product banner on a transparent background.
-QImage AboutBanner();
+// The 300 x 100 product banner on a transparent background, its tagline
+// under the name.
+QImage AboutBanner(const QString& Tagline = QStringLiteral("Pictures out of Flash movies"));
 
 // The application icon, Size x Size pixels, transparent around its tile.
 QImage ProgramIcon(int Size);

@@ -2,13 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDockWidget>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
-#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTranslator>
 #include <QWidget>
 
 #include "platform/IniFile.h"
@@ -147,11 +147,10 @@ std::vector<std::string> LangKeys() {
           mesFileNotLoaded, mesTotal, mesImages, mesExtractingPictures, mesDrawing, mesReady,
           mesSave, mesAllTheImagesWereSaved, mesSavedIn, mesNoRecentMovies, mesRecentMissing,
           mesFolderNotOpened, mesSaveAllTitle, mesSaveAllFailed, mesThumbnailTip, mesNoImages,
-          mesSWFFiles, mesCopied, mesNotCopied,
-          mesAboutBuild, mesAboutRights, mesAboutWebsite, mesAboutSupport, mesHelpFileMissing,
-          mesHelpNoViewer, mesErrorSettingPath, mesFolderNotWritable, mesColorMode1,
-          mesColorMode4, mesColorMode8, mesColorMode15, mesColorMode16, mesColorMode24,
-          mesColorMode32};
+          mesSWFFiles, mesCopied, mesNotCopied, mesAboutTagline, mesAboutBuild, mesAboutRights,
+          mesAboutWebsite, mesAboutSupport, mesHelpFileMissing, mesHelpNoViewer,
+          mesErrorSettingPath, mesFolderNotWritable, mesColorMode1, mesColorMode4, mesColorMode8,
+          mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32};
 }
 
 std::vector<std::string> LangBlankedKeys() {

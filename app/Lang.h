@@ -29,7 +29,7 @@ constexpr const char* mesSave = "mesSave";
 constexpr const char* mesAllTheImagesWereSaved = "mesAllTheImagesWereSaved";
 // Messages of the window's later features: where saves went, recent movies,
 // the image folder, the Save all report, tooltips, the NO IMAGES sign.
-constexpr const char* mesSavedIn = "mesSavedIn";                  // "in %1"
+constexpr const char* mesSavedIn = "mesSavedIn";  // "in %1"
 constexpr const char* mesNoRecentMovies = "mesNoRecentMovies";
 constexpr const char* mesRecentMissing = "mesRecentMissing";      // %1: the movie
 constexpr const char* mesFolderNotOpened = "mesFolderNotOpened";  // %1: the folder
@@ -37,10 +37,11 @@ constexpr const char* mesSaveAllTitle = "mesSaveAllTitle";
 constexpr const char* mesSaveAllFailed = "mesSaveAllFailed";
 constexpr const char* mesThumbnailTip = "mesThumbnailTip";  // %1 number, %2 kind, %3 x %4
 constexpr const char* mesNoImages = "mesNoImages";
-constexpr const char* mesSWFFiles = "mesSWFFiles";      // filter of the Open dialog
-constexpr const char* mesCopied = "mesCopied";          // after Prefix + number
-constexpr const char* mesNotCopied = "mesNotCopied";    // %1: the picture number
+constexpr const char* mesSWFFiles = "mesSWFFiles";    // filter of the Open dialog
+constexpr const char* mesCopied = "mesCopied";        // after Prefix + number
+constexpr const char* mesNotCopied = "mesNotCopied";  // %1: the picture number
 // The About box's own texts.
+constexpr const char* mesAboutTagline = "mesAboutTagline";  // in the banner
 constexpr const char* mesAboutBuild = "mesAboutBuild";
 constexpr const char* mesAboutRights = "mesAboutRights";
 constexpr const char* mesAboutWebsite = "mesAboutWebsite";

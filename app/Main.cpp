@@ -875,12 +875,12 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
 void TMainForm::ASaveExecute() {
   try {
     SavePicture(FWorkspace, FSettings.Prefix);
-    SetPanelMessage(0, [this, Number = FWorkspace.SelectedPicture,
-                        Folder = FromStd(FWorkspace.OutputDir)] {
-      return FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
-             QLatin1Char(' ') + Lang(mesSave) + QLatin1Char(' ') +
-             LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language, {Folder});
-    });
+    SetPanelMessage(
+        0, [this, Number = FWorkspace.SelectedPicture, Folder = FromStd(FWorkspace.OutputDir)] {
+          return FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
+                 QLatin1Char(' ') + Lang(mesSave) + QLatin1Char(' ') +
+                 LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language, {Folder});
+        });
   } catch (const std::exception& Error) {
     ErrorBox(this, QString::fromUtf8(Error.what()));
   }
@@ -992,9 +992,8 @@ QString TMainForm::MovieArgument(const QStringList& Arguments) {
     if (Options && Argument.startsWith(QLatin1Char('-'))) continue;
     if (Argument.isEmpty()) continue;
     // Some file managers hand over a URL even for a local file.
-    const QString Path = Argument.startsWith(QLatin1String("file:"))
-                             ? QUrl(Argument).toLocalFile()
-                             : Argument;
+    const QString Path =
+        Argument.startsWith(QLatin1String("file:")) ? QUrl(Argument).toLocalFile() : Argument;
     return Path.isEmpty() ? QString() : QFileInfo(Path).absoluteFilePath();
   }
   return {};
@@ -1042,6 +1041,7 @@ void TMainForm::dropEvent(QDropEvent* Event) {
     return;
   }
   Event->acceptProposedAction();
+  activateWindow();  // the movie dropped is the one to work on now
   OpenWhenIdle(Movie);
 }
 
@@ -1110,8 +1110,7 @@ std::string TMainForm::MovieOutputDir() const {
   if (FMoviePath.isEmpty()) return FSettings.OutputDir;
   const std::string Movie = FMoviePath.toStdString();
   const size_t Slash = Movie.find_last_of('/');
-  return FSettings.OutputDir + (Slash == std::string::npos ? Movie : Movie.substr(Slash + 1)) +
-         "/";
+  return FSettings.OutputDir + (Slash == std::string::npos ? Movie : Movie.substr(Slash + 1)) + "/";
 }
 
 void TMainForm::AOpenImageFolderExecute() {
@@ -1141,8 +1140,8 @@ void TMainForm::GridCellChosen(int Row, int Column) {
 QString TMainForm::LocalColorModeText(int BitsPerPixel) const {
   const QString English = ColorModeText(BitsPerPixel);
   if (English.isEmpty()) return English;
-  const QString Local = LangText(FSettings.ProgramDir, "mesColorMode" + std::to_string(BitsPerPixel),
-                                 FSettings.Language);
+  const QString Local = LangText(FSettings.ProgramDir,
+                                 "mesColorMode" + std::to_string(BitsPerPixel), FSettings.Language);
   return Local.isEmpty() ? English : Local;
 }
 

@@ -333,7 +333,7 @@ class TMainForm : public QMainWindow {
   bool FClosing = false;
   bool FWalking = false;
   bool FSaving = false;
-  QString FMoviePath;  // the movie opened last, empty before the first
-  int FLastZoom = 1;   // the zoom a double-click goes back to
+  QString FMoviePath;                  // the movie opened last, empty before the first
+  int FLastZoom = 1;                   // the zoom a double-click goes back to
   std::vector<TDrawThread*> FThreads;  // threads not finished yet
 };

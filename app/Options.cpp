@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
@@ -19,8 +21,6 @@
 #include <QSortFilterProxyModel>
 #include <QStorageInfo>
 #include <QTreeView>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "app/Lang.h"
@@ -284,8 +284,9 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
   labelFolderWarning->setPalette(Warning);
   labelFolderWarning->hide();
   // Told at once, while the folder is chosen, not at the first failed save.
-  connect(editDestDir, &QLineEdit::textChanged, this,
-          [this](const QString& Folder) { labelFolderWarning->setVisible(!CanSaveInFolder(Folder)); });
+  connect(editDestDir, &QLineEdit::textChanged, this, [this](const QString& Folder) {
+    labelFolderWarning->setVisible(!CanSaveInFolder(Folder));
+  });
 
   buttonOk = MakeButton(this, LangName::buttonOk, QRect(328, 320, 100, 21));
   buttonCancel = MakeButton(this, LangName::buttonCancel, QRect(440, 320, 100, 21));
@@ -410,8 +411,9 @@ void TOptionsForm::buttonOkClick() {
     QString Message = LangFormat(FSettings.ProgramDir, mesFolderNotWritable, FSettings.Language,
                                  {editDestDir->text()});
     if (Message.isEmpty())
-      Message = QStringLiteral("Pictures cannot be saved in %1: the folder does not exist or "
-                               "cannot be written to.")
+      Message = QStringLiteral(
+                    "Pictures cannot be saved in %1: the folder does not exist or "
+                    "cannot be written to.")
                     .arg(editDestDir->text());
     ErrorBox(this, Message);
   }

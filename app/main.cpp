@@ -5,8 +5,8 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPixmap>
 #include <QPalette>
+#include <QPixmap>
 #include <QStyle>
 #include <QStyleFactory>
 

@@ -1,6 +1,8 @@
-// Builds a help PDF from its HTML source: make_help_pdf SOURCE.html OUT.pdf
+// Builds a help PDF from its HTML source:
+//   make_help_pdf SOURCE.html OUT.pdf [LANG.ini CODE]
 // A4 pages with page numbers; fonts are embedded, so any viewer shows it.
-// The source may show the About banner as <img src="quillory:banner">.
+// The source may show the About banner as <img src="quillory:banner">; with
+// Lang.ini and a language code its tagline is in that language.
 #include <QFile>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -11,13 +13,14 @@
 #include <cstdio>
 
 #include "app/Artwork.h"
+#include "platform/IniFile.h"
 
 int main(int argc, char** argv) {
   // Runs during the build, without a display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication App(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "Usage: make_help_pdf SOURCE.html OUT.pdf\n");
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr, "Usage: make_help_pdf SOURCE.html OUT.pdf [LANG.ini CODE]\n");
     return 2;
   }
   QFile Source(QString::fromLocal8Bit(argv[1]));
@@ -27,8 +30,11 @@ int main(int argc, char** argv) {
   }
   QTextDocument Document;
   // The banner of the About box heads the guide.
+  QString Tagline;
+  if (argc == 5)
+    Tagline = QString::fromUtf8(IniReadString(argv[3], "mesAboutTagline", argv[4], ""));
   Document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("quillory:banner")),
-                       AboutBanner());
+                       Tagline.isEmpty() ? AboutBanner() : AboutBanner(Tagline));
   // Without ligatures, so that words copied or searched in the PDF read as
   // typed ("fi", not one "ﬁ" glyph).
   QFont Font(QStringLiteral("DejaVu Sans"), 10);

@@ -23,6 +23,7 @@
 
 #include "QtTestApp.h"
 #include "app/About.h"
+#include "app/Artwork.h"
 #include "app/Grid.h"
 #include "app/GridArtwork.h"
 #include "app/HelpError.h"
@@ -643,8 +644,8 @@ TEST_F(MainFormTest, LanguageSwitchAppliesAtOnceAndBlanksTheValues) {
   EXPECT_NE(F.menuOpen->text(), LangText(Program, "menuOpen", "ENG"));
   // The messages in the status bar follow at once as well; the movie's path stays.
   EXPECT_NE(F.PanelText(1), EnglishTotal);
-  EXPECT_EQ(F.PanelText(1), LangText(Program, mesTotal, "FRA") + " 7 " +
-                                LangText(Program, mesImages, "FRA"));
+  EXPECT_EQ(F.PanelText(1),
+            LangText(Program, mesTotal, "FRA") + " 7 " + LangText(Program, mesImages, "FRA"));
   EXPECT_EQ(F.PanelText(0), LangText(Program, mesReady, "FRA"));
   EXPECT_EQ(F.PanelText(3), QString::fromStdString(Movie));
   for (QLabel* Value : {F.Label1, F.Label2, F.Label3, F.Label4}) EXPECT_EQ(Value->text(), "");
@@ -752,7 +753,7 @@ TEST_F(MainFormTest, OpenRecentListsMoviesAndTakesAMissingOneOff) {
     return Paths;
   };
   ASSERT_EQ(RecentItems(), QStringList({QString::fromStdString(Other),
-                                       QString::fromStdString(Movie)}));  // newest first
+                                        QString::fromStdString(Movie)}));  // newest first
   // A recent movie opens from the list.
   F.submenuRecent->actions()[1]->trigger();
   WaitForOpen(7);
@@ -817,10 +818,10 @@ TEST_F(MainFormTest, NavigationKeysMoveTheCurrentPictureAndThePreviewFollows) {
   };
   const TStep Steps[] = {
       {Qt::Key_Right, 0},  // the first key starts at the first picture
-      {Qt::Key_Right, 1},   {Qt::Key_Down, 4},     {Qt::Key_Down, 6},  // short last row: its last
-      {Qt::Key_Down, 6},    {Qt::Key_Right, 6},    {Qt::Key_Up, 3},     {Qt::Key_Left, 2},
-      {Qt::Key_Home, 0},    {Qt::Key_Left, 0},     {Qt::Key_End, 6},    {Qt::Key_PageUp, 0},
-      {Qt::Key_PageDown, 6},
+      {Qt::Key_Right, 1}, {Qt::Key_Down, 4},   {Qt::Key_Down, 6},  // short last row: its last
+      {Qt::Key_Down, 6},  {Qt::Key_Right, 6},  {Qt::Key_Up, 3},
+      {Qt::Key_Left, 2},  {Qt::Key_Home, 0},   {Qt::Key_Left, 0},
+      {Qt::Key_End, 6},   {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 6},
   };
   for (const TStep& Step : Steps) {
     SCOPED_TRACE(QKeySequence(Step.Key).toString().toStdString() + " -> " +
@@ -892,10 +893,10 @@ TEST_F(MainFormTest, ThumbnailTooltipsGiveNumberKindAndSize) {
 TEST(PictureFactsTest, DamagedDataGivesNoSize) {
   TPictureList Pictures;
   const std::vector<TBytes> Blocks = {
-      {},                                // nothing at all
-      {0xFF, 0xD8, 0xFF, 0xC0, 0, 11},   // a frame header cut short
-      {0xFF, 0xE0, 0xFF, 0xFF, 1, 2},    // a segment longer than the data
-      {'B', 'M', 1, 2, 3},               // a BMP header cut short
+      {},                               // nothing at all
+      {0xFF, 0xD8, 0xFF, 0xC0, 0, 11},  // a frame header cut short
+      {0xFF, 0xE0, 0xFF, 0xFF, 1, 2},   // a segment longer than the data
+      {'B', 'M', 1, 2, 3},              // a BMP header cut short
   };
   for (const TBytes& Block : Blocks) {
     tSWFStream Stream;
@@ -1205,6 +1206,13 @@ TEST_F(MainFormTest, FrenchWindowShowsNoEnglishText) {
   NoEnglish(About, "About");
   EXPECT_EQ(F.FAbout->Label4->text(), French("mesAboutWebsite"));
   EXPECT_EQ(F.FAbout->Label3->text(), French("mesAboutRights"));
+  // The banner's tagline too.
+  const auto Banner = [&](const QString& Tagline) {
+    return QPixmap::fromImage(AboutBanner(Tagline)).toImage();
+  };
+  const QImage Shown = F.FAbout->PNGButton1->icon().pixmap(QSize(300, 100)).toImage();
+  EXPECT_EQ(Shown, Banner(French("mesAboutTagline")));
+  EXPECT_NE(Shown, Banner(English("mesAboutTagline")));
   F.FAbout->close();
 
   // The help error, with the French guide missing.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -11,8 +12,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -468,7 +467,8 @@ TEST_F(OptionsTest, FolderThatCannotTakePicturesIsWarnedAtOnce) {
   Form->editDestDir->setText(QString::fromStdString(Dir + "missing/"));
   ClickOk();
   ASSERT_EQ(Errors.size(), 1);
-  EXPECT_TRUE(Errors[0].contains(QString::fromStdString(Dir + "missing/"))) << Errors[0].toStdString();
+  EXPECT_TRUE(Errors[0].contains(QString::fromStdString(Dir + "missing/")))
+      << Errors[0].toStdString();
   EXPECT_EQ(IniReadString(ConfigFile(), "Config", "ImageDir", ""), Dir + "missing/");
   // A good folder: no word.
   Open();
