@@ -6,6 +6,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QPointer>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTranslator>
@@ -97,11 +98,11 @@ QString QtTranslationsDir() {
 }
 
 bool SetQtLanguage(const std::string& Language) {
-  static QTranslator* Installed = nullptr;
+  // Owned by the application, so it goes with it; the guard notices that.
+  static QPointer<QTranslator> Installed;
   if (Installed) {
     QCoreApplication::removeTranslator(Installed);
     delete Installed;
-    Installed = nullptr;
   }
   // Dates, sizes and file kinds in Qt's dialogs follow the same language.
   if (Language == "FRA")
@@ -109,7 +110,7 @@ bool SetQtLanguage(const std::string& Language) {
   else if (Language == "ENG")
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   if (Language != "FRA") return true;
-  auto* Translator = new QTranslator;
+  auto* Translator = new QTranslator(QCoreApplication::instance());
   if (!Translator->load(QStringLiteral("qtbase_fr"), QtTranslationsDir())) {
     delete Translator;
     return false;
@@ -138,6 +139,8 @@ std::vector<std::string> LangKeys() {
           submenuFile, menuOpen, menuSave, menuSaveAll, menuExit, submenuView, menuEnglish,
           menuFrench, menuOptions, submenuHelp, menuHelp, menuAbout, buttonOpen, buttonSave,
           buttonSaveAll, buttonHelp, labelPicNum, labelType, labelDimensions, labelColorMode,
+          submenuRecent, menuOpenImageFolder, submenuEdit, menuCopy, menuFitPreview, menuActualSize,
+          menuZoom2, menuZoom4,
           // Options dialog.
           buttonOk, buttonCancel, buttonColor, labelDestDir, labelPrefix, labelBGSquareSize,
           labelColor, labelPicSize, labelChanges, labelFolderWarning,
