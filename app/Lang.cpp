@@ -95,7 +95,8 @@ std::vector<std::string> LangKeys() {
           labelHelp, labelAdobeLink,
           // Messages.
           mesFileNotLoaded, mesTotal, mesImages, mesExtractingPictures, mesDrawing, mesReady,
-          mesSave, mesAllTheImagesWereSaved};
+          mesSave, mesAllTheImagesWereSaved, mesNothingToSave, mesFileNotWritten,
+          mesPNGNotComposed};
 }
 
 std::vector<std::string> LangBlankedKeys() {

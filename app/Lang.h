@@ -26,6 +26,9 @@ constexpr const char* mesDrawing = "mesDrawing";
 constexpr const char* mesReady = "mesReady";
 constexpr const char* mesSave = "mesSave";
 constexpr const char* mesAllTheImagesWereSaved = "mesAllTheImagesWereSaved";
+constexpr const char* mesNothingToSave = "mesNothingToSave";
+constexpr const char* mesFileNotWritten = "mesFileNotWritten";
+constexpr const char* mesPNGNotComposed = "mesPNGNotComposed";
 
 // Window and component names: each is the objectName of its object and the
 // Lang.ini section of its text.

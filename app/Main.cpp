@@ -72,6 +72,38 @@ int BMPBitsPerPixel(const std::string& FileName) {
   return Compression == 0 ? 15 : 16;
 }
 
+using TBytes = std::vector<uint8_t>;
+
+// A whole file; empty when it is missing or cannot be read.
+TBytes LoadFileBytes(const std::string& FileName) {
+  QFile File(FromStd(FileName));
+  if (!File.open(QIODevice::ReadOnly)) return {};
+  const QByteArray Bytes = File.readAll();
+  return TBytes(Bytes.begin(), Bytes.end());
+}
+
+// Bits per pixel of a PNG as its header declares them (bit depth times
+// channels), or of a GIF (8: every GIF pixel is an index of a colour table).
+int EmbeddedBitsPerPixel(const TBytes& File) {
+  if (EmbeddedFormat(File.data(), File.size()) == efGIF) return 8;
+  // Signature, IHDR length and type, width, height, then depth and colour type.
+  if (File.size() < 26) return 0;
+  const int Depth = File[24];
+  switch (File[25]) {
+    case 0:  // grey
+    case 3:  // palette
+      return Depth;
+    case 2:  // RGB
+      return 3 * Depth;
+    case 4:  // grey and alpha
+      return 2 * Depth;
+    case 6:  // RGB and alpha
+      return 4 * Depth;
+    default:
+      return 0;
+  }
+}
+
 // A command's items run it and follow its enabled state.
 void BindItem(QAction* Item, QAction* Command) {
   QObject::connect(Item, &QAction::triggered, Command, &QAction::trigger);
@@ -201,9 +233,15 @@ class TMainForm::TWindowObserver : public TExtractObserver {
     F.Repaint(F.TBXStatusBar1);
   }
 
+  // One line per thing that was not saved, in the interface's language.
   void PictureFailed(int32_t Number, const std::string& Message) override {
-    Failures << QStringLiteral("%1: %2").arg(Number).arg(FromStd(Message));
+    Failures << F.Lang(mesPNGNotComposed).arg(Number).arg(FromStd(Message));
   }
+  void FileNotWritten(int32_t Number, const std::string& FileName,
+                      const std::string& Reason) override {
+    Failures << F.Lang(mesFileNotWritten).arg(Number).arg(FromStd(FileName), FromStd(Reason));
+  }
+  void NothingToSave(int32_t Number) override { Failures << F.Lang(mesNothingToSave).arg(Number); }
 
   QStringList Failures;
 
@@ -694,8 +732,23 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
     if (FileExists(WorkDir + "alpha")) Kind = QStringLiteral("PNG");
 
     QImage Preview;
-    RenderPicture(Bitmap, Preview, WorkDir + "alpha", Bitmap.height(), Bitmap.width(),
-                  FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize, FSettings.BGColor);
+    if (Kind.isEmpty()) {
+      // A PNG or GIF file the record stores whole, drawn with its own alpha.
+      for (const char* Extension : {".png", ".gif"}) {
+        const TBytes Stored = LoadFileBytes(Name + Extension);
+        if (Stored.empty()) continue;
+        Bitmap = DecodeEmbeddedImage(Stored.data(), Stored.size());
+        BitsPerPixel = EmbeddedBitsPerPixel(Stored);
+        Kind = Extension == std::string(".png") ? QStringLiteral("PNG") : QStringLiteral("GIF");
+        RenderImage(Bitmap, Preview, Bitmap.height(), Bitmap.width(), FSettings.BGSquareSize,
+                    FSettings.BGColor);
+        break;
+      }
+      if (Kind.isEmpty()) throw EPictureError("Nothing to show");
+    } else {
+      RenderPicture(Bitmap, Preview, WorkDir + "alpha", Bitmap.height(), Bitmap.width(),
+                    FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize, FSettings.BGColor);
+    }
     Image1->SetPicture(Preview);
     ShowPictureInfo(Kind, Number, Bitmap.width(), BitsPerPixel, Bitmap.height());
     Shown = true;
@@ -705,7 +758,7 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   ShowInfoLabels(Shown);
   ASave->setEnabled(Shown);
   if (!Shown) Image1->Clear();
-  for (const char* Extension : {".jpg", ".bmp", ".png"}) DeleteFile(Name + Extension);
+  for (const char* Extension : {".jpg", ".bmp", ".png", ".gif"}) DeleteFile(Name + Extension);
 
   unsetCursor();
   VDT->unsetCursor();
@@ -718,14 +771,18 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
 // ---------------------------------------------------------------------------
 
 void TMainForm::ASaveExecute() {
+  TWindowObserver Observer(*this);
   try {
-    SavePicture(FWorkspace, FSettings.Prefix);
-    SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') +
-                        QString::number(FWorkspace.SelectedPicture) + QLatin1Char(' ') +
-                        Lang(mesSave));
+    if (SavePicture(FWorkspace, FSettings.Prefix, &Observer)) {
+      SetPanelText(0, FromStd(FSettings.Prefix) + QLatin1Char(' ') +
+                          QString::number(FWorkspace.SelectedPicture) + QLatin1Char(' ') +
+                          Lang(mesSave));
+      return;
+    }
   } catch (const std::exception& Error) {
-    ErrorBox(this, QString::fromUtf8(Error.what()));
+    Observer.PictureFailed(FWorkspace.SelectedPicture, Error.what());
   }
+  ErrorBox(this, Observer.Failures.join(QLatin1Char('\n')));
 }
 
 void TMainForm::ASaveAllExecute() {

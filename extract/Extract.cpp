@@ -7,7 +7,7 @@
 #include "swf/F_Macromedia.h"
 #include "swf/I_Header.h"
 #include "swf/pictures/I_BitsLossLess.h"
-#include "swf/pictures/T_DefineBitsJPEG3.h"
+#include "swf/pictures/T_DefineBitsJPEG4.h"
 #include "swf/pictures/T_DefineBitsLossLess2.h"
 
 namespace {
@@ -41,11 +41,19 @@ class TRecordHandler {
         FConverter(Workspace.Converter),
         FWorkDir(Workspace.WorkDir) {}
 
-  void DefineBitsJPEG3(tSWFStream& TagBody) {
-    tDefineBitsJPEG3Tag Tag(0, 255);
+  // DefineBitsJPEG3 and DefineBitsJPEG4 (Tag tells which layout to read).
+  void DefineBitsJPEG3(tSWFStream& TagBody, tDefineBitsJPEG3Tag& Tag, int32_t TagCode) {
     TagBody.SetPosition(0);
     Tag.Read(TagBody);
-    Tag.GetJPEGData().GetData().SaveToFile(FWorkDir + "jpegdata");
+    tSWFStream& Jpeg = Tag.GetJPEGData().GetData();
+    if (EmbeddedFormat(Jpeg.Buffer(), Jpeg.Size()) != efNone) {
+      // A whole PNG or GIF file: kept as stored, and its alpha data is
+      // ignored, as the player ignores it.
+      Jpeg.SetPosition(0);
+      FPictures.Append(TagCode, Jpeg, Jpeg.Size(), nullptr);
+      return;
+    }
+    Jpeg.SaveToFile(FWorkDir + "jpegdata");
     // Handed out as stored: the tag cannot know the plane's inflated size.
     tSWFStream& Alpha = Tag.GetAlphaData().GetData();
     Alpha.SaveToFile(FWorkDir + "alpha");
@@ -54,7 +62,7 @@ class TRecordHandler {
     TagBody.LoadFromFile(FWorkDir + "jpegdata");
     RepairJPEGStream(TagBody, TagBody);
     TagBody.SetPosition(0);
-    FPictures.Append(stagDefineBitsJPEG3, TagBody, TagBody.Size(), &Alpha);
+    FPictures.Append(TagCode, TagBody, TagBody.Size(), &Alpha);
   }
 
   void DefineBitsLossless(tSWFStream& TagBody) {
@@ -186,9 +194,16 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
         TagBody.SetPosition(0);
         Pictures.Append(stagDefineBitsJPEG2, TagBody, TagBody.Size(), nullptr);
         break;
-      case stagDefineBitsJPEG3:
-        Handler.DefineBitsJPEG3(TagBody);
+      case stagDefineBitsJPEG3: {
+        tDefineBitsJPEG3Tag Tag(0, 255);
+        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
         break;
+      }
+      case stagDefineBitsJPEG4: {
+        tDefineBitsJPEG4Tag Tag(0, 255);
+        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
+        break;
+      }
       case stagDefineBitsLossless:
         Handler.DefineBitsLossless(TagBody);
         break;

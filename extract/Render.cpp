@@ -2,11 +2,14 @@
 // the checkerboard where it has an alpha plane.
 #include <zlib.h>
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <cstdio>
 #include <vector>
 
 #include "extract/Scripts.h"
+#include "swf/F_Macromedia.h"
 
 namespace {
 
@@ -85,36 +88,16 @@ struct TScratchCleanup {
 
 }  // namespace
 
-void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
-                   int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
-                   const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor) {
-  TScratchCleanup Cleanup{WorkDir};
+namespace {
+
+// The drawing of RenderPicture, given the alpha bytes themselves (HasAlpha
+// false: no board), top row first or bottom row first.
+void RenderWithPlane(const QImage& Source, QImage& Target, bool HasAlpha,
+                     const std::vector<uint8_t>& Alpha, bool TopDown, int32_t BoxHeight,
+                     int32_t BoxWidth, int32_t BGSquareSize, int32_t BGColor) {
   const int32_t W = Source.width();
   const int32_t H = Source.height();
   if (W <= 0 && H <= 0) throw EPictureError("The picture is empty");
-
-  const bool HasAlpha = FileExists(AlphaFile);
-  const bool TopDown = FormatLabel == "JPEG";
-  const size_t PixelCount = size_t(W) * size_t(H);
-  std::vector<uint8_t> Alpha;
-  if (HasAlpha) {
-    if (TopDown) {
-      // Valid zlib data that ends early is used as far as it goes; the
-      // blend repeats its last value.
-      std::vector<uint8_t> Expanded;
-      if (InflateAlpha(LoadBytes(AlphaFile), PixelCount, Expanded)) {
-        SaveBytes(WorkDir + "test_JPEG.alp", Expanded);
-        Alpha = std::move(Expanded);
-      } else {
-        // Already expanded: the export rewrites "alpha" that way before the
-        // preview draws from it. The file's own bytes are taken, never those
-        // another picture left in "alpha".
-        Alpha = LoadBytes(AlphaFile);
-      }
-    } else {
-      Alpha = LoadBytes(AlphaFile);
-    }
-  }
 
   int32_t TargetWidth, TargetHeight;
   if (W > H) {
@@ -162,6 +145,84 @@ void RenderPicture(const QImage& Source, QImage& Target, const std::string& Alph
   if (Target.isNull()) throw EPictureError("Not enough memory for the picture");
 }
 
+}  // namespace
+
+void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
+                   int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
+                   const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor) {
+  TScratchCleanup Cleanup{WorkDir};
+  const int32_t W = Source.width();
+  const int32_t H = Source.height();
+  if (W <= 0 && H <= 0) throw EPictureError("The picture is empty");
+
+  const bool HasAlpha = FileExists(AlphaFile);
+  const bool TopDown = FormatLabel == "JPEG";
+  const size_t PixelCount = size_t(W) * size_t(H);
+  std::vector<uint8_t> Alpha;
+  if (HasAlpha) {
+    if (TopDown) {
+      // Valid zlib data that ends early is used as far as it goes; the
+      // blend repeats its last value.
+      std::vector<uint8_t> Expanded;
+      if (InflateAlpha(LoadBytes(AlphaFile), PixelCount, Expanded)) {
+        SaveBytes(WorkDir + "test_JPEG.alp", Expanded);
+        Alpha = std::move(Expanded);
+      } else {
+        // Already expanded: the export rewrites "alpha" that way before the
+        // preview draws from it. The file's own bytes are taken, never those
+        // another picture left in "alpha".
+        Alpha = LoadBytes(AlphaFile);
+      }
+    } else {
+      Alpha = LoadBytes(AlphaFile);
+    }
+  }
+  RenderWithPlane(Source, Target, HasAlpha, Alpha, TopDown, BoxHeight, BoxWidth, BGSquareSize,
+                  BGColor);
+}
+
+void RenderImage(const QImage& Picture, QImage& Target, int32_t BoxHeight, int32_t BoxWidth,
+                 int32_t BGSquareSize, int32_t BGColor) {
+  if (!Picture.hasAlphaChannel()) {
+    RenderWithPlane(Picture, Target, false, {}, true, BoxHeight, BoxWidth, BGSquareSize, BGColor);
+    return;
+  }
+  // Colour and alpha apart, as the records' pictures come: the colour is
+  // never adjusted for its alpha.
+  const QImage Straight = Picture.convertToFormat(QImage::Format_ARGB32);
+  QImage Colour(Straight.size(), QImage::Format_RGB32);
+  if (Straight.isNull() || Colour.isNull())
+    throw EPictureError("Not enough memory for the picture");
+  std::vector<uint8_t> Alpha(size_t(Straight.width()) * size_t(Straight.height()));
+  size_t Next = 0;
+  for (int y = 0; y < Straight.height(); ++y) {
+    const auto* In = reinterpret_cast<const QRgb*>(Straight.constScanLine(y));
+    auto* Out = reinterpret_cast<QRgb*>(Colour.scanLine(y));
+    for (int x = 0; x < Straight.width(); ++x) {
+      Out[x] = In[x] | 0xFF000000u;
+      Alpha[Next++] = uint8_t(qAlpha(In[x]));
+    }
+  }
+  RenderWithPlane(Colour, Target, true, Alpha, true, BoxHeight, BoxWidth, BGSquareSize, BGColor);
+}
+
+QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size) {
+  const TEmbeddedFormat Format = EmbeddedFormat(Data, Size);
+  if (Format == efNone || Size > size_t(INT32_MAX)) throw EPictureError("Not a PNG or GIF file");
+  QByteArray Bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(Data), qsizetype(Size));
+  QBuffer Device(&Bytes);
+  Device.open(QIODevice::ReadOnly);
+  QImageReader Reader(&Device, Format == efPNG ? "png" : "gif");
+  const QSize Declared = Reader.size();
+  // Pictures past the program's limit are not drawn, whatever they declare.
+  if (Declared.isValid() &&
+      uint64_t(Declared.width()) * uint64_t(Declared.height()) > MaxBitmapPixels)
+    throw EPictureError("The picture is implausibly large");
+  QImage Picture = Reader.read();
+  if (Picture.isNull()) throw EPictureError(Reader.errorString().toStdString());
+  return Picture;
+}
+
 QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings) {
   const std::string& WorkDir = Workspace.WorkDir;
   const std::string JpegFile = WorkDir + "0.jpeg";
@@ -185,6 +246,14 @@ QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSetti
   const TPictureList::TBlock Side = Pictures.Side(Number);
   const int32_t TagCode = Pictures.TagCode(Number);
 
+  const TEmbeddedImage Embedded = EmbeddedImage(Pictures, Number);
+  if (Embedded.Format != efNone) {
+    QImage Thumbnail;
+    RenderImage(DecodeEmbeddedImage(Embedded.Bytes.Data, Embedded.Bytes.Size), Thumbnail,
+                Settings.PicSize, Settings.PicSize, Settings.BGSquareSize, Settings.BGColor);
+    return Thumbnail;
+  }
+
   tSWFStream Scratch;
   const auto CopyBlock = [&Scratch](const TPictureList::TBlock& Block) {
     if (Block.Size > 0 && !Scratch.WriteBytes(Block.Data, Block.Size))
@@ -198,25 +267,26 @@ QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSetti
 
   QImage Decoded;
   switch (TagCode) {
-    case 6:
-    case 21:
-    case 35:
-      if (TagCode == 6)
+    case stagDefineBits:
+    case stagDefineBitsJPEG2:
+    case stagDefineBitsJPEG3:
+    case stagDefineBitsJPEG4:
+      if (TagCode == stagDefineBits)
         JoinDefineBits(Pictures, Number, Scratch);
       else
         CopyBlock(Primary);
       RepairJPEGStream(Scratch, Scratch);
       Workspace.FormatLabel = "JPEG";
       Scratch.SaveToFile(JpegFile);
-      if (TagCode == 35) SaveSide();
+      if (IsJPEGWithAlpha(TagCode)) SaveSide();
       Decoded = DecodeJPEGFile(JpegFile);
       break;
-    case 20:
-    case 36:
+    case stagDefineBitsLossless:
+    case stagDefineBitsLossless2:
       CopyBlock(Primary);
       Scratch.SaveToFile(BmpFile);
       Workspace.FormatLabel = "BMP";
-      if (TagCode == 36) SaveSide();
+      if (TagCode == stagDefineBitsLossless2) SaveSide();
       Decoded = QImage(QString::fromStdString(BmpFile), "BMP");
       if (Decoded.isNull()) throw EPictureError("The BMP picture cannot be read");
       break;

@@ -94,7 +94,7 @@ void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
 // ---------------------------------------------------------------------------
 
 // One picture of the list: where its primary block starts in PictureData and
-// the code of the record it came from (6, 21, 35, 20 or 36).
+// the code of the record it came from (6, 21, 35, 90, 20 or 36).
 struct TPictureEntry {
   uint32_t DataStart = 0;
   int32_t TagCode = 0;
@@ -129,6 +129,25 @@ class TPictureList {
   int32_t TagCode(int32_t N) const;  // 0 for N outside 0..Count-1
 };
 
+// Whether a record of this code carries a JPEG with an alpha plane
+// (DefineBitsJPEG3, DefineBitsJPEG4).
+bool IsJPEGWithAlpha(int32_t TagCode);
+
+// A PNG or GIF file that a JPEG record (DefineBitsJPEG2, 3 or 4) stores whole
+// where its JPEG data belongs. It is saved exactly as stored, never repaired,
+// and decoded only for display; the record's alpha data is ignored.
+enum TEmbeddedFormat { efNone, efPNG, efGIF };
+// The format Data starts with: the PNG signature, "GIF89a" or "GIF87a".
+TEmbeddedFormat EmbeddedFormat(const uint8_t* Data, size_t Size);
+struct TEmbeddedImage {
+  TEmbeddedFormat Format = efNone;
+  TPictureList::TBlock Bytes;  // the whole file
+};
+// Picture Number's embedded file; Format efNone when it holds none.
+TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number);
+// ".png" or ".gif" (empty for efNone).
+const char* EmbeddedExtension(TEmbeddedFormat Format);
+
 // Progress and results of the long operations, so the core runs without any
 // window: the program binds it to the splash and the status bar, the
 // command-line tool to its terminal, tests to a recorder.
@@ -139,9 +158,16 @@ class TExtractObserver {
   virtual void WalkProgress(int /*Percent*/) {}                  // after every record
   virtual void WalkEnded(int32_t /*Count*/) {}                   // picture count known
   virtual void SaveProgress(int32_t /*Done*/, int32_t /*Total*/) {}
+  // The PNG of a picture with alpha could not be composed or written.
   virtual void PictureFailed(int32_t /*Number*/, const std::string& /*Message*/) {}
-  // A JPEG or BMP file that could not be created; the export goes on without it.
-  virtual void FileNotWritten(int32_t /*Number*/, const std::string& /*FileName*/) {}
+  // A JPEG, BMP, PNG or GIF file the list holds whole could not be written
+  // (Reason: the system's text); the export goes on without it.
+  virtual void FileNotWritten(int32_t /*Number*/, const std::string& /*FileName*/,
+                              const std::string& /*Reason*/) {}
+  // The picture holds nothing that could become a file (a record too short
+  // for its layout, JPEG data its repair empties, lossless pixels that cannot
+  // fill their size): no file was written for it.
+  virtual void NothingToSave(int32_t /*Number*/) {}
 };
 
 // The workspace of one run of the program: the picture list and the
@@ -193,13 +219,18 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
 // instead. Target's content is replaced; it ends positioned at its end.
 void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Target);
 // Writes picture Number into Folder (the per-movie folder gets JPEG/, BMP/,
-// PNG/ subfolders). Throws EPictureError when a PNG cannot be composed.
-void ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
+// PNG/ subfolders, and GIF/ when a GIF is written). Answers true when every
+// file of the picture was written; what was not is told to the observer.
+// Throws EPictureError when a PNG cannot be composed.
+bool ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
                    const std::string& Prefix, TExtractObserver* Observer = nullptr);
-// Save: folders, then the export of SelectedPicture into OutputDir. Throws EPictureError.
-void SavePicture(TWorkspace& Workspace, const std::string& Prefix);
+// Save: folders, then the export of SelectedPicture into OutputDir; answers
+// as ExportPicture. Throws EPictureError.
+bool SavePicture(TWorkspace& Workspace, const std::string& Prefix,
+                 TExtractObserver* Observer = nullptr);
 // Save all: folders, then every picture; a failing picture is reported to the
-// observer and the rest are still saved. Answers the number of failures.
+// observer and the rest are still saved. Answers the number of pictures not
+// saved whole.
 int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
                         TExtractObserver* Observer);
 
@@ -208,6 +239,15 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
 void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
                    int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
                    const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+
+// Draws a picture that carries its own alpha channel (a PNG or GIF a record
+// stores whole) as RenderPicture draws the others: scaled into the box, over
+// the checkerboard where it is transparent.
+void RenderImage(const QImage& Picture, QImage& Target, int32_t BoxHeight, int32_t BoxWidth,
+                 int32_t BGSquareSize, int32_t BGColor);
+// A PNG or GIF file, decoded for display through Qt's image reader (a GIF's
+// first frame). Throws EPictureError when it cannot be decoded.
+QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size);
 
 // The thumbnail of picture Number, built through the working folder as the
 // thumbnail builder does. Throws EPictureError when the picture cannot be decoded.

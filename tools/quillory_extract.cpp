@@ -83,14 +83,19 @@ class TConsole : public TExtractObserver {
   }
   void PictureFailed(int32_t Number, const std::string& Message) override {
     MarkFailed(Number);
-    Say("picture " + std::to_string(Number) + " could not be saved as PNG (" + Message +
-        "); its other files were saved.");
+    Say("picture " + std::to_string(Number) + " could not be saved as PNG (" + Message + ").");
   }
-  void FileNotWritten(int32_t Number, const std::string& FileName) override {
-    int Error = errno;
+  void FileNotWritten(int32_t Number, const std::string& FileName,
+                      const std::string& Reason) override {
     MarkFailed(Number);
     if (++FFileMessages > MaxFileMessages) return;
-    Say("cannot write " + FileName + (Error ? std::string(": ") + std::strerror(Error) : "") + ".");
+    Say("cannot write " + FileName + ": " + Reason + ".");
+  }
+  void NothingToSave(int32_t Number) override {
+    MarkFailed(Number);
+    Say("picture " + std::to_string(Number) +
+        " holds nothing that can be saved (its record is damaged or empty); no file was "
+        "written for it.");
   }
 
   void Say(const std::string& Sentence) {
@@ -193,11 +198,6 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
   }
 
   int32_t Count = Workspace.Pictures.Count;
-  for (int32_t N = 0; N < Count; ++N) {
-    if (Workspace.Pictures.Primary(N).Size == 0)
-      Console.Say("picture " + std::to_string(N) +
-                  " holds no picture data that could be decoded; its file holds nothing usable.");
-  }
   SaveAllPictures(Workspace, Prefix, &Console);
   if (Console.FileMessages() > MaxFileMessages)
     Console.Say(std::to_string(Console.FileMessages() - MaxFileMessages) +
@@ -209,7 +209,8 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
         "before the damage were saved.");
     Ok = false;
   }
-  std::printf("%s: %d pictures saved\n", Movie.c_str(), Count - Console.FailedPictures());
+  const int32_t Saved = Count - Console.FailedPictures();
+  std::printf("%s: %d %s saved\n", Movie.c_str(), Saved, Saved == 1 ? "picture" : "pictures");
   std::fflush(stdout);
   return Ok;
 }

@@ -571,13 +571,102 @@ TEST_F(MainFormTest, PngThatCannotBeWrittenIsReportedAndSaveAllGoesOn) {
   Errors.clear();
   F.ASaveAll->trigger();
   ASSERT_EQ(Errors.size(), 1);  // one box for every picture that failed
-  EXPECT_TRUE(Errors[0].startsWith("2: ")) << Errors[0].toStdString();
-  EXPECT_TRUE(Errors[0].contains("\n5: ")) << Errors[0].toStdString();
+  const QString Png = Lang(mesPNGNotComposed);
+  EXPECT_TRUE(Errors[0].startsWith(Png.arg(2).section("%2", 0, 0))) << Errors[0].toStdString();
+  EXPECT_TRUE(Errors[0].contains("\n" + Png.arg(5).section("%2", 0, 0))) << Errors[0].toStdString();
   for (const char* File :
        {"JPEG/Image0.jpg", "JPEG/Image2.jpg", "BMP/Image5.bmp", "BMP/Image6.bmp"})
     EXPECT_TRUE(fs::exists(Output + File)) << File;
   EXPECT_FALSE(F.ProgressBar1->isVisible());
   EXPECT_NE(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+}
+
+TEST_F(MainFormTest, SaveAllListsEveryFileThatWasNotWritten) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  fs::remove(Output + "JPEG");
+  WriteFileBytes(Output + "JPEG", {1});
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Errors.size(), 1);
+  const QStringList Lines = Errors[0].split('\n');
+  for (int N : {0, 1, 2}) {
+    const QString File = QString::fromStdString(Output + "JPEG/Image" + std::to_string(N) + ".jpg");
+    EXPECT_TRUE(Lines.contains(Lang(mesFileNotWritten).arg(N).arg(File, "Not a directory")))
+        << Errors[0].toStdString();
+  }
+  EXPECT_EQ(Lines.size(), 3);
+  EXPECT_TRUE(fs::exists(Output + "PNG/Image2.png"));  // its other file is there
+  EXPECT_NE(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+}
+
+// PNG and GIF files stored whole in JPEG records, and DefineBitsJPEG4.
+TEST_F(MainFormTest, StoredPNGAndGIFAndJPEG4PicturesAreShownWithTheirKind) {
+  TBytes Rgba;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) Rgba.insert(Rgba.end(), {0, 0, 255, uint8_t(x < 10 ? 0 : 255)});
+  TBytes Alpha(8 * 6, 255);
+  std::fill(Alpha.begin(), Alpha.begin() + 8, 0);
+  const std::string Stored = Program + "stored.swf";
+  TMovieBuilder(true)
+      .DefineBitsJPEG2(1, EncodePNG(20, 10, Rgba))
+      .DefineBitsJPEG4(2, EncodeJPEG(SolidRgb(8, 6, 255, 0, 0), 95), Alpha)
+      .DefineBitsJPEG2(3, EncodeGIF(4, 2, {0, 255, 0}, TBytes(8, 0)))
+      .DefineBitsJPEG2(4, {9, 9, 9})  // nothing a file could hold
+      .End()
+      .Save(Stored);
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Stored);
+  ASSERT_EQ(F.Workspace().Thumbnails.size(), 4u);
+  const QImage Mark = F.Workspace().Thumbnails[3];
+  for (int N = 0; N < 3; ++N) {
+    const QImage& Thumb = F.Workspace().Thumbnails[size_t(N)];
+    EXPECT_FALSE(Thumb.isNull()) << N;
+    EXPECT_NE(Thumb, Mark) << N;  // drawn, not the mark of undecodable pictures
+  }
+  struct TCase {
+    const char* Kind;
+    const char* Size;
+    const char* Mode;
+  };
+  const TCase Cases[] = {{"PNG", "20x10", "32 bpp (RGB compression)"},
+                         {"PNG", "8x6", "24 bpp"},
+                         {"GIF", "4x2", "256 colors"}};
+  for (int N = 0; N < 3; ++N) {
+    F.VDTColumnClick(0, N);
+    EXPECT_TRUE(InfoShown()) << N;
+    EXPECT_TRUE(F.ASave->isEnabled()) << N;
+    EXPECT_EQ(F.Label2->text(), Cases[N].Kind) << N;
+    EXPECT_EQ(F.Label3->text(), Cases[N].Size) << N;
+    EXPECT_EQ(F.Label4->text(), Cases[N].Mode) << N;
+  }
+  // The PNG over the board where it is transparent, the JPEG4 likewise.
+  F.VDTColumnClick(0, 0);
+  EXPECT_EQ(F.Image1->Picture().pixel(2, 2), GreyPixel);
+  EXPECT_EQ(F.Image1->Picture().pixel(15, 5), qRgb(0, 0, 255));
+  F.VDTColumnClick(0, 1);
+  EXPECT_EQ(F.Image1->Picture().pixel(4, 0), GreyPixel);
+  for (const char* Extension : {".png", ".gif", ".jpg"})
+    EXPECT_FALSE(fs::exists(F.Workspace().WorkDir + "Image0" + Extension));
+
+  // Saved as stored; the picture with nothing to save is told, not saved.
+  F.VDTColumnClick(0, 0);
+  F.ASave->trigger();
+  EXPECT_TRUE(Errors.isEmpty());
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/PNG/Image0.png"));
+  F.Workspace().SelectedPicture = 3;
+  F.ASave->trigger();
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_EQ(Errors[0], Lang(mesNothingToSave).arg(3));
+  Errors.clear();
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_EQ(Errors[0], Lang(mesNothingToSave).arg(3));
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/GIF/Image2.gif"));
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/PNG/Image1.png"));
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/JPEG/Image1.jpg"));
 }
 
 // ---------------------------------------------------------------------------

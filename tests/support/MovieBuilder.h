@@ -34,6 +34,9 @@ class TMovieBuilder {
   TMovieBuilder& DefineBitsJPEG2(uint16_t Id, const TBytes& Data);
   // Alpha: the plain plane (top row first); it is compressed here.
   TMovieBuilder& DefineBitsJPEG3(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
+  // As DefineBitsJPEG3, with a deblocking value (8.8 fixed point) after the count.
+  TMovieBuilder& DefineBitsJPEG4(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha,
+                                 uint16_t Deblocking = 0x0100);
   // Pixels: the bitmap data as it inflates (see the *Data helpers below).
   TMovieBuilder& DefineBitsLossless(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
                                     const TBytes& Pixels, uint8_t ColorTableSize = 0);
@@ -53,6 +56,7 @@ class TMovieBuilder {
 
 // Record bodies, for tests that look at blocks.
 TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
+TBytes JPEG4Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha, uint16_t Deblocking);
 TBytes LosslessBody(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
                     const TBytes& Pixels, uint8_t ColorTableSize);
 
@@ -80,6 +84,15 @@ TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality = 85, bool Gray = fals
 // The same picture split as DefineBits movies store it: the tables-only
 // stream (SOI, tables, EOI) and the abbreviated image stream (SOI ... EOI).
 std::pair<TBytes, TBytes> EncodeJPEGTablesAndImage(const TRgbPicture& Picture, int Quality = 85);
+
+// libpng's compressor: a PNG of colour type 6 from Width x Height RGBA
+// pixels, top row first.
+TBytes EncodePNG(int Width, int Height, const TBytes& Rgba);
+// A GIF89a file: a 256-entry colour table made from Palette (RGB triples,
+// the rest black), Width x Height indices top row first, and one transparent
+// index when Transparent is 0..255.
+TBytes EncodeGIF(int Width, int Height, const TBytes& Palette, const TBytes& Indices,
+                 int Transparent = -1);
 
 // libjpeg's decoder, for checks: true when Data decodes without error.
 bool DecodesAsJPEG(const TBytes& Data, int* Width = nullptr, int* Height = nullptr);

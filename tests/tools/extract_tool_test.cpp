@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <QImage>
 #include <algorithm>
@@ -67,6 +68,22 @@ class ExtractToolTest : public ::testing::Test {
 
   TTempDir Temp;
 };
+
+// The movie as it expands: a zlib-compressed body inflated after its
+// 8-byte header. Empty when the file is not such a movie.
+TBytes InflatedMovie(const std::string& FileName) {
+  TBytes File = ReadFileBytes(FileName);
+  if (File.size() < 8 || File[0] != 'C') return {};
+  uLongf Length = File[4] | File[5] << 8 | File[6] << 16 | uLongf(File[7]) << 24;
+  TBytes Movie(Length);
+  if (Length < 8) return {};
+  std::copy(File.begin(), File.begin() + 8, Movie.begin());
+  uLongf Expanded = Length - 8;
+  if (uncompress(Movie.data() + 8, &Expanded, File.data() + 8, uLong(File.size() - 8)) != Z_OK)
+    return {};
+  Movie.resize(8 + Expanded);
+  return Movie;
+}
 
 // A small movie of every kind.
 TMovieBuilder AllKinds() {
@@ -138,7 +155,7 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
       << R.Err;
   EXPECT_NE(R.Err.find(Cut + ": the movie is damaged"), std::string::npos) << R.Err;
   EXPECT_EQ(R.Err.find(Good), std::string::npos) << R.Err;
-  EXPECT_EQ(R.Out, BadAlpha + ": 1 pictures saved\n" + Cut + ": 1 pictures saved\n" + Good +
+  EXPECT_EQ(R.Out, BadAlpha + ": 1 picture saved\n" + Cut + ": 1 picture saved\n" + Good +
                        ": 6 pictures saved\n");
   // What could be saved was saved.
   EXPECT_TRUE(FileExists(Out + "badalpha.swf/JPEG/Image0.jpg"));
@@ -147,6 +164,32 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
   EXPECT_EQ(Tree(Out + "good.swf").size(), 3u + 9);
   EXPECT_FALSE(IsDirectory(Out + "absent.swf"));
   EXPECT_FALSE(IsDirectory(Out + "notes.swf"));
+}
+
+// Pictures that give nothing to write get no file and are not counted as saved.
+TEST_F(ExtractToolTest, PicturesWithNothingToSaveGetNoFileAndFailTheRun) {
+  TBytes Jpeg = EncodeJPEG(Pattern(4, 4));
+  std::string Path =
+      Movie("empty.swf", TMovieBuilder()
+                             .DefineBitsJPEG2(1, {1, 2, 3, 0xFF, 0xD9, 4})  // repair keeps nothing
+                             .DefineBitsJPEG2(2, Jpeg)
+                             .Tag(20, {3, 0, 5, 40, 0, 40, 0})  // no pixel data
+                             .Tag(6, {1, 0})  // DefineBits too short for its layout
+                             .End());
+  std::string Out = Temp.Path() + "out/";
+  TRun R = Run({"--out", Out, Path});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Out, Path + ": 1 picture saved\n");
+  for (int N : {0, 2, 3})
+    EXPECT_NE(
+        R.Err.find(Path + ": picture " + std::to_string(N) + " holds nothing that can be saved"),
+        std::string::npos)
+        << N << "\n"
+        << R.Err;
+  EXPECT_EQ(R.Err.find("picture 1 "), std::string::npos) << R.Err;
+  auto Files = Tree(Out + "empty.swf");
+  EXPECT_EQ(Files.size(), 3u + 1) << "the three folders and Image1.jpg";
+  EXPECT_EQ(Files["JPEG/Image1.jpg"], Jpeg);
 }
 
 TEST_F(ExtractToolTest, AFolderThatCannotBeCreatedIsExplained) {
@@ -234,13 +277,13 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
                                                {"lossless2-argb-small.swf", 1},
                                                {"jpeg2-photo.swf", 1},
                                                {"jpeg2-1x1.swf", 1},
-                                               {"lossless-huge-declared-size.swf", 1},
+                                               {"lossless-huge-declared-size.swf", 0},
                                                {"no-pictures.swf", 0}};
-  // Damaged on purpose: what their files hold is not a picture.
-  const std::set<std::string> Damaged = {"jpeg2-broken-huffman.swf/JPEG/Image0.jpg",
-                                         "jpeg2-with-png-payloads.swf/JPEG/Image0.jpg",
-                                         "jpeg2-with-png-payloads.swf/JPEG/Image2.jpg",
-                                         "lossless-huge-declared-size.swf/BMP/Image0.bmp"};
+  // Damaged on purpose: what its file holds is not a picture.
+  const std::set<std::string> Damaged = {"jpeg2-broken-huffman.swf/JPEG/Image0.jpg"};
+  // Stored whole in JPEG records: saved as they are, nothing else for them.
+  const std::set<std::string> Payloads = {"jpeg2-with-png-payloads.swf/PNG/Image0.png",
+                                          "jpeg2-with-png-payloads.swf/PNG/Image2.png"};
 
   std::vector<std::string> Movies;
   for (const auto& E : fs::directory_iterator(Corpus))
@@ -252,11 +295,11 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
   TRun R = Run(Args);
 
   std::map<std::string, int> Counts;
-  // Lines read "<path>/<movie>: N pictures saved".
-  const std::string Tail = " pictures saved";
+  // Lines read "<path>/<movie>: N pictures saved" ("1 picture saved").
   std::istringstream Lines(R.Out);
   for (std::string L; std::getline(Lines, L);) {
     size_t Colon = L.rfind(": ");
+    const std::string Tail = L.ends_with(" 1 picture saved") ? " picture saved" : " pictures saved";
     if (Colon == std::string::npos || !L.ends_with(Tail)) continue;
     std::string Number = L.substr(Colon + 2, L.size() - Tail.size() - Colon - 2);
     if (Number.empty() || Number.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -268,16 +311,19 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
     EXPECT_EQ(Counts[Name], Count) << Name;
   }
 
+  // The huge lossless picture has nothing a file could hold; it is told.
+  EXPECT_NE(R.Err.find("lossless-huge-declared-size.swf: picture 0 holds nothing"),
+            std::string::npos)
+      << R.Err;
+  EXPECT_EQ(R.Status, 1);
+
   int Checked = 0;
-  for (const auto& [Rel, Bytes] : Tree(Out)) {
+  const auto Files = Tree(Out);
+  for (const auto& [Rel, Bytes] : Files) {
+    if (Bytes == TBytes{'/'}) continue;  // a folder
+    EXPECT_FALSE(Bytes.empty()) << Rel;
     bool Jpeg = Rel.ends_with(".jpg"), Bmp = Rel.ends_with(".bmp");
-    if (!Jpeg && !Bmp) continue;
-    if (Damaged.count(Rel)) {
-      if (Rel.find("payloads") != std::string::npos || Bmp) {
-        EXPECT_TRUE(Bytes.empty()) << Rel;
-      }
-      continue;
-    }
+    if (Damaged.count(Rel) || (!Jpeg && !Bmp)) continue;
     ++Checked;
     if (Jpeg) {
       EXPECT_TRUE(DecodesAsJPEG(Bytes)) << Rel;
@@ -288,6 +334,40 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
   }
   EXPECT_GE(Checked, 20);
   for (const std::string& Rel : Damaged) EXPECT_TRUE(FileExists(Out + Rel)) << Rel;
+  EXPECT_FALSE(Files.count("lossless-huge-declared-size.swf/BMP/Image0.bmp"));
+
+  // The payload movie: two PNG files exactly as the movie stores them, and
+  // JPEGs for the two real JPEG pictures only.
+  EXPECT_FALSE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image0.jpg"));
+  EXPECT_FALSE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image2.jpg"));
+  EXPECT_TRUE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image1.jpg"));
+  EXPECT_TRUE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image3.jpg"));
+  EXPECT_FALSE(Files.count("jpeg2-with-png-payloads.swf/GIF"));
+  const TBytes Body = InflatedMovie(Corpus + "/jpeg2-with-png-payloads.swf");
+  ASSERT_FALSE(Body.empty());
+  for (const std::string& Rel : Payloads) {
+    SCOPED_TRACE(Rel);
+    ASSERT_TRUE(Files.count(Rel));
+    const TBytes& Png = Files.at(Rel);
+    ASSERT_GT(Png.size(), 8u);
+    EXPECT_EQ(Png[0], 0x89);
+    // Byte for byte the bytes of its record: the record's body is the
+    // character ID and then exactly this file.
+    auto At = std::search(Body.begin(), Body.end(), Png.begin(), Png.end());
+    ASSERT_NE(At, Body.end());
+    const size_t Offset = size_t(At - Body.begin());
+    ASSERT_GE(Offset, 8u);
+    // The record header just before: a long header of code 21 whose length
+    // is the character ID plus the file.
+    const uint16_t Code = uint16_t(Body[Offset - 8] | Body[Offset - 7] << 8);
+    const uint32_t Length = uint32_t(Body[Offset - 6] | Body[Offset - 5] << 8 |
+                                     Body[Offset - 4] << 16 | uint32_t(Body[Offset - 3]) << 24);
+    EXPECT_EQ(Code >> 6, 21);
+    EXPECT_EQ(Code & 0x3F, 0x3F);
+    EXPECT_EQ(Length, Png.size() + 2);
+    QImage Image;
+    EXPECT_TRUE(Image.loadFromData(Png.data(), int(Png.size()), "PNG"));
+  }
 }
 
 }  // namespace
