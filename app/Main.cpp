@@ -51,27 +51,6 @@ int RoundHalfEven(int Numerator, int Denominator) {
   return Quotient;
 }
 
-// Bits per pixel of a BMP file as its pixels are laid out: a 16-bit file
-// without colour masks (or with 5-5-5 masks) holds 15-bit pixels. 0 when
-// the header cannot be read.
-int BMPBitsPerPixel(const std::string& FileName) {
-  QFile File(FromStd(FileName));
-  if (!File.open(QIODevice::ReadOnly)) return 0;
-  const QByteArray Header = File.read(70);
-  if (Header.size() < 34 || Header[0] != 'B' || Header[1] != 'M') return 0;
-  const auto U8 = [&Header](int At) { return uint32_t(uint8_t(Header[At])); };
-  const auto U16 = [&U8](int At) { return U8(At) | U8(At + 1) << 8; };
-  const auto U32 = [&U16](int At) { return U16(At) | U16(At + 2) << 16; };
-  const int Bits = int(U16(28));
-  if (Bits != 16) return Bits;
-  const uint32_t Compression = U32(30);
-  if (Compression == 3 && Header.size() >= 58) {  // bit fields: the red mask tells
-    const uint32_t RedMask = U32(54);
-    return RedMask == 0x7C00 ? 15 : 16;
-  }
-  return Compression == 0 ? 15 : 16;
-}
-
 using TBytes = std::vector<uint8_t>;
 
 // A whole file; empty when it is missing or cannot be read.
@@ -716,17 +695,20 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   bool Shown = false;
   try {
     ExportPicture(FWorkspace, Number, WorkDir, FSettings.Prefix);
-    QImage Bitmap;
+    // Decoded no larger than the preview can show.
+    const int32_t PaneSide = std::max(1, std::max(Image1->width(), Image1->height()));
+    TShownPicture Picture;
     QString Kind;
-    int BitsPerPixel = 0;
+    const auto Load = [&](const std::string& File, bool Jpeg) {
+      const TBytes Stored = LoadFileBytes(File);
+      Picture = LoadPictureForBox(Stored.data(), Stored.size(), Jpeg, PaneSide);
+    };
     if (FileExists(Name + ".bmp")) {
-      Bitmap = QImage(FromStd(Name + ".bmp"), "BMP");
-      BitsPerPixel = BMPBitsPerPixel(Name + ".bmp");
+      Load(Name + ".bmp", false);
       Kind = QStringLiteral("BMP");
     }
     if (FileExists(Name + ".jpg")) {
-      Bitmap = DecodeJPEGFile(Name + ".jpg");
-      BitsPerPixel = 24;
+      Load(Name + ".jpg", true);
       Kind = QStringLiteral("JPEG");
     }
     if (FileExists(WorkDir + "alpha")) Kind = QStringLiteral("PNG");
@@ -737,20 +719,27 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
       for (const char* Extension : {".png", ".gif"}) {
         const TBytes Stored = LoadFileBytes(Name + Extension);
         if (Stored.empty()) continue;
-        Bitmap = DecodeEmbeddedImage(Stored.data(), Stored.size());
-        BitsPerPixel = EmbeddedBitsPerPixel(Stored);
+        Picture.Image = DecodeEmbeddedImage(Stored.data(), Stored.size());
+        Picture.Width = Picture.Image.width();
+        Picture.Height = Picture.Image.height();
+        Picture.BitsPerPixel = EmbeddedBitsPerPixel(Stored);
         Kind = Extension == std::string(".png") ? QStringLiteral("PNG") : QStringLiteral("GIF");
-        RenderImage(Bitmap, Preview, Bitmap.height(), Bitmap.width(), FSettings.BGSquareSize,
+        RenderImage(Picture.Image, Preview, Picture.Height, Picture.Width, FSettings.BGSquareSize,
                     FSettings.BGColor);
         break;
       }
       if (Kind.isEmpty()) throw EPictureError("Nothing to show");
     } else {
-      RenderPicture(Bitmap, Preview, WorkDir + "alpha", Bitmap.height(), Bitmap.width(),
-                    FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize, FSettings.BGColor);
+      // The picture's own size, or smaller where the pane is smaller.
+      QSize Box(Picture.Width, Picture.Height);
+      if (Box.width() > Image1->width() || Box.height() > Image1->height())
+        Box = Box.scaled(Image1->size().expandedTo(QSize(1, 1)), Qt::KeepAspectRatio);
+      RenderShownPicture(Picture, Preview, WorkDir + "alpha", Box.height(), Box.width(),
+                         FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize,
+                         FSettings.BGColor);
     }
     Image1->SetPicture(Preview);
-    ShowPictureInfo(Kind, Number, Bitmap.width(), BitsPerPixel, Bitmap.height());
+    ShowPictureInfo(Kind, Number, Picture.Width, Picture.BitsPerPixel, Picture.Height);
     Shown = true;
   } catch (const std::exception&) {
     // An empty slot or a picture that cannot be shown: nothing is previewed.

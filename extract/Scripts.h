@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/Image.h"
 #include "swf/D_Storages.h"
 
 // An error that stops a composer or a decoder and must reach the caller
@@ -67,20 +68,52 @@ class TLosslessConverter {
 // Picture decoding and alpha composition
 // ---------------------------------------------------------------------------
 
-// Decodes a JPEG (any colour space libjpeg accepts, grayscale included) into a
-// 24-bit RGB image. Throws EPictureError with the decoder's message on failure.
+// A JPEG as decoded: RGB24 rows at the scale asked for, of which the top
+// RealRows hold real data (the rest were not in the data: their bytes are
+// undefined), and the picture's own size.
+struct TDecodedJPEG {
+  TImage Image;
+  int32_t Width = 0;  // the picture's size as its header declares it
+  int32_t Height = 0;
+  int32_t RealRows = 0;
+};
+// The picture's size from its header alone; false with Failure set for data
+// the decoder rejects, a size past the program's limit, or a multi-scan
+// picture whose data is far too short for its size.
+bool ReadJPEGSize(const uint8_t* Data, size_t Size, int32_t& Width, int32_t& Height,
+                  std::string& Failure);
+// Decodes a JPEG (any colour space libjpeg accepts, grayscale and CMYK
+// included) into RGB24, at full size or, for MinSide > 0, at the smallest
+// scale of 1/8 to 8/8 whose longer side is at least MinSide. Decoding stops
+// where the data runs out. False with Failure set when not even one row
+// could be decoded.
+bool DecodeJPEGImage(const uint8_t* Data, size_t Size, int32_t MinSide, TDecodedJPEG& Out,
+                     std::string& Failure);
+
+// The same, as a 24-bit QImage of the full size, rows the data did not reach
+// left blank. Throws EPictureError with the decoder's message on failure.
 QImage DecodeJPEG(const uint8_t* Data, size_t Size);
 QImage DecodeJPEGFile(const std::string& FileName);
 
-// Writes Image (RGB) as a PNG of colour type 6 whose alpha comes from Plane
-// (Width x Height bytes, top row first unless BottomUp). A palette image is
-// written as colour type 3 with every entry opaque and the plane unused.
-// Throws EPictureError; never leaves a half-written file behind.
-void WritePNGWithAlpha(const QImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
-                       const std::string& PngFile);
+// What a PNG's pixels take where its alpha plane runs out: opaque, or the
+// plane's last value (an empty plane: opaque).
+enum TShortPlane { spOpaque, spRepeatLast };
+// Writes Image as a PNG of colour type 6 (4 for grey) whose alpha comes from
+// Plane (Width x Height bytes, top row first unless BottomUp). A palette
+// image is written as colour type 3 with every entry opaque and the plane
+// unused. Throws EPictureError; never leaves a half-written file behind.
+void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
+                       TShortPlane ShortPlane, const std::string& PngFile);
+// The pixels of a BMP file (8-bit with its colour table, 15-bit or 24-bit,
+// uncompressed) viewed in place; false with Failure set for anything else or
+// a file cut short. Image must not outlive Data.
+bool ViewBMP(const uint8_t* Data, size_t Size, TImage& Image, std::string& Failure);
 
-// DefineBitsJPEG3: WorkDir + SourceName (JPEG) with the zlib alpha in
-// WorkDir + "alpha"; rewrites "alpha" expanded. Throws EPictureError.
+// DefineBitsJPEG3 and 4: WorkDir + SourceName (JPEG) with the zlib alpha in
+// WorkDir + "alpha"; rewrites "alpha" expanded. The header and the plane are
+// checked before the picture is decoded; a plane shorter than the picture
+// repeats its last value; a cut picture gives the rows it holds. Throws
+// EPictureError.
 void JPEGAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
                     const std::string& PngFile);
 // DefineBitsLossless2: WorkDir + SourceName (BMP) with the plain alpha in
@@ -239,6 +272,25 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
 void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
                    int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
                    const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+
+// A picture decoded for showing: Image (no larger than asked for) stands for a
+// picture of Width x Height pixels, of which the top RealRows rows of Image
+// are real (a cut picture's rest is not in its data).
+struct TShownPicture {
+  QImage Image;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t RealRows = 0;
+  int BitsPerPixel = 0;  // of the stored picture: 24 for a JPEG, the BMP's own
+};
+// A JPEG (Jpeg true) or one of the program's BMP files, decoded at the
+// smallest scale whose longer side still reaches MinSide (0: full size).
+// Throws EPictureError.
+TShownPicture LoadPictureForBox(const uint8_t* Data, size_t Size, bool Jpeg, int32_t MinSide);
+// RenderPicture for a picture decoded at any scale.
+void RenderShownPicture(const TShownPicture& Shown, QImage& Target, const std::string& AlphaFile,
+                        int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
+                        const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
 
 // Draws a picture that carries its own alpha channel (a PNG or GIF a record
 // stores whole) as RenderPicture draws the others: scaled into the box, over

@@ -274,11 +274,12 @@ void WriteScanlines(TCompressor& C, const TRgbPicture& Picture) {
 
 }  // namespace
 
-TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality, bool Gray) {
+TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality, bool Gray, bool Progressive) {
   TCompressor C;
   if (setjmp(C.Error.Jump)) throw std::runtime_error("JPEG encoding failed");
   jpeg_mem_dest(&C.Info, &C.Out, &C.OutSize);
   Setup(C, Picture, Quality, Gray);
+  if (Progressive) jpeg_simple_progression(&C.Info);
   jpeg_start_compress(&C.Info, TRUE);
   WriteScanlines(C, Picture);
   return C.Take();

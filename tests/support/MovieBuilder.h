@@ -80,7 +80,8 @@ struct TRgbPicture {
 TRgbPicture Pattern(int Width, int Height, int Seed = 0);
 
 // libjpeg's compressor: a complete JPEG (baseline, 4:2:0 unless Gray).
-TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality = 85, bool Gray = false);
+TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality = 85, bool Gray = false,
+                  bool Progressive = false);
 // The same picture split as DefineBits movies store it: the tables-only
 // stream (SOI, tables, EOI) and the abbreviated image stream (SOI ... EOI).
 std::pair<TBytes, TBytes> EncodeJPEGTablesAndImage(const TRgbPicture& Picture, int Quality = 85);
