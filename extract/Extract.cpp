@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "extract/Scripts.h"
+#include "swf/F_Debugger.h"
 #include "swf/F_Macromedia.h"
 #include "swf/I_Header.h"
 #include "swf/pictures/I_BitsLossLess.h"
@@ -54,8 +55,8 @@ class TRecordHandler {
       return;
     }
     Jpeg.SaveToFile(FWorkDir + "jpegdata");
-    // Handed out as stored: the tag cannot know the plane's inflated size.
-    tSWFStream& Alpha = Tag.GetAlphaData().GetData();
+    // Kept as stored: the tag cannot know the plane's inflated size.
+    tSWFStream& Alpha = Tag.GetAlphaData().GetStoredData();
     Alpha.SaveToFile(FWorkDir + "alpha");
     Alpha.SetPosition(0);
     TagBody.Reset();
@@ -146,6 +147,7 @@ class TRecordHandler {
 TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
                            const std::string& ImageDir, TExtractObserver* Observer) {
   TWalkResult Result;
+  Debugger.ClearEntries();  // the log tells of this movie only
   TPictureList& Pictures = Workspace.Pictures;
   // The list starts empty whoever called us, so an open never mixes movies.
   Pictures.ClearEntries();

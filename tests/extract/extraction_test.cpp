@@ -9,6 +9,7 @@
 #include <set>
 
 #include "extract/Scripts.h"
+#include "swf/F_Debugger.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {
@@ -540,6 +541,27 @@ TEST_F(ExtractionTest, LosslessRecordsLeaveNoTestOrHeaderBehind) {
       EXPECT_FALSE(FileExists(WorkDir + "header"));
     }
   }
+}
+
+// Sound pictures log nothing; the log tells of the movie opened last only.
+TEST_F(ExtractionTest, SoundPicturesLogNothingAndEveryOpenStartsAFreshLog) {
+  TAllKinds K;
+  Debugger.Report(nullptr, 32769, 4, 0, "left from before");
+  Open(TMovieBuilder()
+           .DefineBitsJPEG3(1, K.Jpeg, K.Alpha)
+           .DefineBitsJPEG4(2, K.Jpeg, K.Alpha)
+           .DefineBitsLossless2(3, 5, ArgbW, ArgbH, ARGBData(ArgbPixels()))
+           .End());
+  ASSERT_EQ(W.Pictures.Count, 3);
+  EXPECT_TRUE(Debugger.Entries().empty()) << Debugger.Entries()[0].Text;
+  // A damaged movie's reports are bounded.
+  TMovieBuilder Damaged;
+  for (int i = 0; i < 3000; ++i) Damaged.Tag(35, {1, 0, 0xFF, 0, 0, 0});
+  Open(Damaged);
+  EXPECT_LE(Debugger.Entries().size(), tDebugger::MaxEntries);
+  EXPECT_GT(Debugger.Dropped(), 0u);
+  Open(TMovieBuilder().DefineBitsJPEG3(1, K.Jpeg, K.Alpha).End());
+  EXPECT_TRUE(Debugger.Entries().empty());
 }
 
 TEST_F(ExtractionTest, JPEG3LeavesItsDataAndStoredAlphaInTheWorkingFolder) {
