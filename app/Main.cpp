@@ -44,11 +44,11 @@ void DeleteFile(const std::string& FileName) {
 }
 
 // Numerator / Denominator to the nearest integer, halves to the even one.
-int RoundHalfEven(int Numerator, int Denominator) {
-  int Quotient = Numerator / Denominator;
-  const int Twice = 2 * (Numerator % Denominator);
+int RoundHalfEven(int64_t Numerator, int64_t Denominator) {
+  int64_t Quotient = Numerator / Denominator;
+  const int64_t Twice = 2 * (Numerator % Denominator);
   if (Twice > Denominator || (Twice == Denominator && (Quotient & 1))) ++Quotient;
-  return Quotient;
+  return int(Quotient);
 }
 
 using TBytes = std::vector<uint8_t>;
@@ -546,7 +546,6 @@ void TMainForm::DrawPictures(uint64_t Generation) {
 
   const int32_t Count = FWorkspace.Pictures.Count;
   const TPictureSettings Settings = PictureSettings();
-  const int Step = Count > 0 ? RoundHalfEven(85, Count) : 0;
   FWorkspace.Thumbnails.assign(size_t(Count), QImage());
   // One mark for every picture that cannot be drawn: each costs a thumbnail
   // only when it is shared, however many empty records a movie holds.
@@ -569,7 +568,7 @@ void TMainForm::DrawPictures(uint64_t Generation) {
     if (I != 0 && I % Columns == 0)
       VDT->SetRootNodeCount(std::max(VDT->RootNodeCount(), I / Columns));
     Repaint(VDT);
-    FAbout->SetSplashProgress(FAbout->SplashProgress() + Step);
+    FAbout->SetSplashProgress(SplashShare(I + 1, Count));
     Repaint(FAbout);
   }
   FBuilding = false;
@@ -638,6 +637,10 @@ void TMainForm::FormResize() {
   TBXToolWindow2->setGeometry(TBXDock2->width() - InfoPanelWidth, 0, InfoPanelWidth, DockHeight);
   LayoutGrid();
   update();
+}
+
+int TMainForm::SplashShare(int32_t Done, int32_t Count) {
+  return Count > 0 ? RoundHalfEven(int64_t(85) * Done, Count) : 0;
 }
 
 QString TMainForm::ColorModeText(int BitsPerPixel) {

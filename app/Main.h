@@ -199,6 +199,9 @@ class TMainForm : public QMainWindow {
   // Colour mode text of a picture with this many bits per pixel (15 for a
   // 16-bit BMP with 5-5-5 pixels); empty when there is none.
   static QString ColorModeText(int BitsPerPixel);
+  // The splash bar's position once Done of Count thumbnails are built: the
+  // exact share of 85, so the bar moves for any count.
+  static int SplashShare(int32_t Done, int32_t Count);
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
