@@ -381,6 +381,23 @@ TEST_F(ExtractionTest, ACutMovieKeepsThePicturesBeforeTheCut) {
   EXPECT_LT(Rec.Progress.back(), 100);
 }
 
+// Runs of zero bytes are End records; what follows them is still walked.
+TEST_F(ExtractionTest, RunsOfEndRecordsArePassedOverAndWhatFollowsIsRead) {
+  TBytes Jpeg = EncodeJPEG(Photo());
+  for (bool Compressed : {false, true}) {
+    SCOPED_TRACE(Compressed);
+    TWalkResult R = Open(TMovieBuilder(Compressed)
+                             .DefineBitsJPEG2(1, Jpeg)
+                             .Raw(TBytes(200000, 0))
+                             .DefineBitsJPEG2(2, Jpeg)
+                             .Raw(TBytes(9001, 0)));  // the odd last byte is no record
+    EXPECT_TRUE(R.Complete);
+    ASSERT_EQ(W.Pictures.Count, 2);
+    EXPECT_EQ(Primary(1), Concat({IdBytes(2), Jpeg}));
+    EXPECT_EQ(Rec.Progress.back(), 100);
+  }
+}
+
 TEST_F(ExtractionTest, MissingFileAndNonMovieGiveNoPicturesButTheFolders) {
   WriteFileBytes(Temp.Path() + "notes.swf",
                  {'H', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
