@@ -186,6 +186,13 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
 
   tHeaderItem Header(0, 255);
   Result.HeaderRead = Header.Read(*Movie);
+  Result.Signature = Header.GetSignature();
+  Result.BodyCut = Header.GetBodyCut();
+  Result.BodyLost = Header.GetBodyLost();
+  if (Header.GetCompressed() || Result.BodyLost) {
+    Result.BodyDecoded = Header.GetBodyDecoded();
+    Result.BodyDeclared = Header.GetFileLength() >= 8 ? Header.GetFileLength() - 8 : 0;
+  }
   Movie->GetUI16();  // frame count, not used
 
   Pictures.SideData = std::make_unique<tSWFStream>();
@@ -201,7 +208,7 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
     if (!Movie->NextTag(Code, LongHeader, TagBody)) {
       // Fewer than 2 bytes left is the normal end; anything else is a record
       // that could not be read.
-      Result.Complete = Before < 2;
+      Result.Complete = Before < 2 && !Result.BodyCut && !Result.BodyLost;
       break;
     }
     switch (Code) {

@@ -239,7 +239,14 @@ void DropPictureStores(TWorkspace& Workspace);
 struct TWalkResult {
   bool Loaded = false;      // the movie file was read
   bool HeaderRead = false;  // its header was accepted
-  bool Complete = false;    // the walk ended at the end of the movie, not at a damaged record
+  // The walk ended at the end of the movie, not at a damaged record, and the
+  // movie's compressed body, if any, expanded whole.
+  bool Complete = false;
+  char Signature = 0;         // 'F', 'C', 'Z', or 0 when the file has none of these
+  bool BodyCut = false;       // the compressed body ended before its declared length
+  bool BodyLost = false;      // the compressed body could not be expanded at all
+  uint32_t BodyDecoded = 0;   // bytes the compressed body expanded to ...
+  uint32_t BodyDeclared = 0;  // ... of those it declares (the movie's length less 8)
 };
 // The walk of an open, given the chosen movie: creates the per-movie output
 // folders under ImageDir, loads and walks the movie, fills the picture list

@@ -1,6 +1,7 @@
 #include "tests/support/MovieBuilder.h"
 
 #include <jpeglib.h>
+#include <lzma.h>
 #include <png.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -131,6 +132,42 @@ TBytes TMovieBuilder::Build() const {
   if (!Header.MakeCompleteSWF(Movie)) throw std::runtime_error("MakeCompleteSWF failed");
   const uint8_t* Data = Movie.Buffer();
   return TBytes(Data, Data + Movie.Size());
+}
+
+TBytes TMovieBuilder::BuildLzma(bool EndMarker) const {
+  TMovieBuilder Plain(*this);
+  Plain.FCompressed = false;
+  return LzmaMovie(Plain.Build(), EndMarker);
+}
+
+TBytes LzmaMovie(const TBytes& Plain, bool EndMarker) {
+  if (Plain.size() < 8 || Plain[0] != 'F') throw std::runtime_error("not a plain movie");
+  lzma_options_lzma Options{};
+  if (lzma_lzma_preset(&Options, LZMA_PRESET_DEFAULT)) throw std::runtime_error("no LZMA preset");
+  // LZMA1 always writes the end marker; LZMA1EXT without flags never does.
+  lzma_filter Filters[2] = {{EndMarker ? LZMA_FILTER_LZMA1 : LZMA_FILTER_LZMA1EXT, &Options},
+                            {LZMA_VLI_UNKNOWN, nullptr}};
+  uint8_t Properties[5];
+  if (lzma_properties_encode(&Filters[0], Properties) != LZMA_OK)
+    throw std::runtime_error("LZMA properties not encoded");
+  lzma_stream Lz = LZMA_STREAM_INIT;
+  if (lzma_raw_encoder(&Lz, Filters) != LZMA_OK) throw std::runtime_error("no LZMA encoder");
+  TBytes Raw(Plain.size() + Plain.size() / 2 + 4096);
+  Lz.next_in = Plain.data() + 8;
+  Lz.avail_in = Plain.size() - 8;
+  Lz.next_out = Raw.data();
+  Lz.avail_out = Raw.size();
+  lzma_ret Result = lzma_code(&Lz, LZMA_FINISH);
+  Raw.resize(Lz.total_out);
+  lzma_end(&Lz);
+  if (Result != LZMA_STREAM_END) throw std::runtime_error("LZMA compression failed");
+
+  TBytes Movie(Plain.begin(), Plain.begin() + 8);
+  Movie[0] = 'Z';
+  PutUI32(Movie, uint32_t(Raw.size()));
+  Movie.insert(Movie.end(), Properties, Properties + 5);
+  Append(Movie, Raw);
+  return Movie;
 }
 
 void TMovieBuilder::Save(const std::string& FileName) const {

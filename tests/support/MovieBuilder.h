@@ -1,5 +1,6 @@
 // Test support: small SWF movies built in the test with the framework's own
-// writers, picture payloads, a JPEG encoder, a PNG reader and scratch folders.
+// writers, picture payloads, a JPEG encoder, an LZMA compressor, a PNG reader and
+// scratch folders.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,9 @@ class TMovieBuilder {
   TMovieBuilder& End();
 
   TBytes Build() const;
+  // The same movie as an LZMA movie (see LzmaMovie), whatever the builder's
+  // compression.
+  TBytes BuildLzma(bool EndMarker = false) const;
   // Writes the movie; throws std::runtime_error when the file cannot be written.
   void Save(const std::string& FileName) const;
 
@@ -53,6 +57,12 @@ class TMovieBuilder {
   uint8_t FVersion;
   TBytes FRecords;
 };
+
+// liblzma's LZMA1 compressor: an LZMA movie ("ZWS") from a plain one. The
+// first 8 bytes stay as they are but for the signature; then come the length
+// of the raw stream, the five property bytes and the raw stream, which ends
+// with an end marker when asked.
+TBytes LzmaMovie(const TBytes& Plain, bool EndMarker = false);
 
 // Record bodies, for tests that look at blocks.
 TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
