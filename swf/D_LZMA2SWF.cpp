@@ -98,6 +98,7 @@ TDecoded Decode(lzma_options_lzma Options, uint32_t Dictionary, const uint8_t* I
       }
       Output.Memory = Bigger;
       Output.Capacity = Grown;
+      AdviseLargeBlock(Output.Memory, size_t(Output.Prefix + Grown));
       Lz.next_out = Output.Memory + Output.Prefix + Lz.total_out;
       Lz.avail_out = size_t(Output.Capacity - Lz.total_out);
     }

@@ -117,6 +117,7 @@ bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize,
   if (Allocated > 0) {
     Memory = static_cast<uint8_t*>(std::malloc(size_t(Allocated)));
     if (!Memory) return false;
+    AdviseLargeBlock(Memory, size_t(Allocated));
   }
   auto Release = [&] {
     if (Memory != &Spare) std::free(Memory);

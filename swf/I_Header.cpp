@@ -76,7 +76,10 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
     Ok = false;
     Stream.SetPosition(Start);
     Signature = Stream.GetUI8();
-    Debugger.Report(this, errInvalidCompressionFlag, mkError, 0, "#" + std::to_string(Signature));
+    // Appended, not "#" + ...: GCC 12 at -O3 warns falsely about that form.
+    std::string Text = "#";
+    Text += std::to_string(Signature);
+    Debugger.Report(this, errInvalidCompressionFlag, mkError, 0, Text);
   }
   if (!Ok) return false;
 
@@ -85,8 +88,11 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
     Stream.SetPosition(Start);
     uint8_t First = Stream.GetUI8();
     uint8_t Second = Stream.GetUI8();
-    Debugger.Report(this, errInvalidFileHeader, mkError, 0,
-                    "#" + std::to_string(First) + "#" + std::to_string(Second));
+    std::string Text = "#";
+    Text += std::to_string(First);
+    Text += '#';
+    Text += std::to_string(Second);
+    Debugger.Report(this, errInvalidFileHeader, mkError, 0, Text);
     return false;
   }
   FSignature = char(Signature);
