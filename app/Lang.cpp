@@ -149,11 +149,12 @@ std::vector<std::string> LangKeys() {
           // Messages.
           mesFileNotLoaded, mesTotal, mesImages, mesExtractingPictures, mesDrawing, mesReady,
           mesSave, mesAllTheImagesWereSaved, mesSavedIn, mesNoRecentMovies, mesRecentMissing,
-          mesFolderNotOpened, mesSaveAllTitle, mesSaveAllFailed, mesThumbnailTip, mesNoImages,
-          mesSWFFiles, mesCopied, mesNotCopied, mesAboutTagline, mesAboutBuild, mesAboutRights,
-          mesAboutWebsite, mesAboutSupport, mesHelpFileMissing, mesHelpNoViewer,
+          mesFolderNotOpened, mesSaveAllTitle, mesSaveAllFailed, mesMoreFailures, mesThumbnailTip,
+          mesNoImages, mesSWFFiles, mesCopied, mesNotCopied, mesAboutTagline, mesAboutBuild,
+          mesAboutRights, mesAboutWebsite, mesAboutSupport, mesHelpFileMissing, mesHelpNoViewer,
           mesErrorSettingPath, mesFolderNotWritable, mesColorMode1, mesColorMode4, mesColorMode8,
-          mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32};
+          mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32, mesNothingToSave,
+          mesFileNotWritten, mesPNGNotComposed};
 }
 
 std::vector<std::string> LangBlankedKeys() {

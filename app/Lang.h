@@ -35,6 +35,7 @@ constexpr const char* mesRecentMissing = "mesRecentMissing";      // %1: the mov
 constexpr const char* mesFolderNotOpened = "mesFolderNotOpened";  // %1: the folder
 constexpr const char* mesSaveAllTitle = "mesSaveAllTitle";
 constexpr const char* mesSaveAllFailed = "mesSaveAllFailed";
+constexpr const char* mesMoreFailures = "mesMoreFailures";  // %1: how many more lines
 constexpr const char* mesThumbnailTip = "mesThumbnailTip";  // %1 number, %2 kind, %3 x %4
 constexpr const char* mesNoImages = "mesNoImages";
 constexpr const char* mesSWFFiles = "mesSWFFiles";    // filter of the Open dialog
@@ -60,6 +61,9 @@ constexpr const char* mesColorMode15 = "mesColorMode15";
 constexpr const char* mesColorMode16 = "mesColorMode16";
 constexpr const char* mesColorMode24 = "mesColorMode24";
 constexpr const char* mesColorMode32 = "mesColorMode32";
+constexpr const char* mesNothingToSave = "mesNothingToSave";
+constexpr const char* mesFileNotWritten = "mesFileNotWritten";
+constexpr const char* mesPNGNotComposed = "mesPNGNotComposed";
 
 // Window and component names: each is the objectName of its object and the
 // Lang.ini section of its text.

@@ -57,32 +57,43 @@ void DeleteFile(const std::string& FileName) {
 }
 
 // Numerator / Denominator to the nearest integer, halves to the even one.
-int RoundHalfEven(int Numerator, int Denominator) {
-  int Quotient = Numerator / Denominator;
-  const int Twice = 2 * (Numerator % Denominator);
+int RoundHalfEven(int64_t Numerator, int64_t Denominator) {
+  int64_t Quotient = Numerator / Denominator;
+  const int64_t Twice = 2 * (Numerator % Denominator);
   if (Twice > Denominator || (Twice == Denominator && (Quotient & 1))) ++Quotient;
-  return Quotient;
+  return int(Quotient);
 }
 
-// Bits per pixel of a BMP file as its pixels are laid out: a 16-bit file
-// without colour masks (or with 5-5-5 masks) holds 15-bit pixels. 0 when
-// the header cannot be read.
-int BMPBitsPerPixel(const std::string& FileName) {
+using TBytes = std::vector<uint8_t>;
+
+// A whole file; empty when it is missing or cannot be read.
+TBytes LoadFileBytes(const std::string& FileName) {
   QFile File(FromStd(FileName));
-  if (!File.open(QIODevice::ReadOnly)) return 0;
-  const QByteArray Header = File.read(70);
-  if (Header.size() < 34 || Header[0] != 'B' || Header[1] != 'M') return 0;
-  const auto U8 = [&Header](int At) { return uint32_t(uint8_t(Header[At])); };
-  const auto U16 = [&U8](int At) { return U8(At) | U8(At + 1) << 8; };
-  const auto U32 = [&U16](int At) { return U16(At) | U16(At + 2) << 16; };
-  const int Bits = int(U16(28));
-  if (Bits != 16) return Bits;
-  const uint32_t Compression = U32(30);
-  if (Compression == 3 && Header.size() >= 58) {  // bit fields: the red mask tells
-    const uint32_t RedMask = U32(54);
-    return RedMask == 0x7C00 ? 15 : 16;
+  if (!File.open(QIODevice::ReadOnly)) return {};
+  const QByteArray Bytes = File.readAll();
+  return TBytes(Bytes.begin(), Bytes.end());
+}
+
+// Bits per pixel of a PNG as its header declares them (bit depth times
+// channels), or of a GIF (8: every GIF pixel is an index of a colour table).
+int EmbeddedBitsPerPixel(const TBytes& File) {
+  if (EmbeddedFormat(File.data(), File.size()) == efGIF) return 8;
+  // Signature, IHDR length and type, width, height, then depth and colour type.
+  if (File.size() < 26) return 0;
+  const int Depth = File[24];
+  switch (File[25]) {
+    case 0:  // grey
+    case 3:  // palette
+      return Depth;
+    case 2:  // RGB
+      return 3 * Depth;
+    case 4:  // grey and alpha
+      return 2 * Depth;
+    case 6:  // RGB and alpha
+      return 4 * Depth;
+    default:
+      return 0;
   }
-  return Compression == 0 ? 15 : 16;
 }
 
 // A command's items run it and follow its enabled state.
@@ -172,7 +183,15 @@ TSaveAllBox::TSaveAllBox(const QStringList& Lines, const TSettings& Settings, QW
   setIcon(QMessageBox::Warning);
   setWindowTitle(Text(mesSaveAllTitle));
   setText(Text(mesSaveAllFailed));
-  setInformativeText(Lines.join(QLatin1Char('\n')));
+  // Every line is there: the first ones in view, all of them in the details.
+  constexpr int InView = 10;
+  QStringList Shown = Lines.mid(0, InView);
+  if (Lines.size() > InView) {
+    Shown << LangFormat(Settings.ProgramDir, mesMoreFailures, Settings.Language,
+                        {QString::number(Lines.size() - InView)});
+    setDetailedText(Lines.join(QLatin1Char('\n')));
+  }
+  setInformativeText(Shown.join(QLatin1Char('\n')));
   buttonOpenImageFolder = addButton(Text(LangName::menuOpenImageFolder), QMessageBox::ActionRole);
   buttonOpenImageFolder->setObjectName(QStringLiteral("buttonOpenImageFolder"));
   // Qt's own button, in Qt's own words of the language.
@@ -262,9 +281,15 @@ class TMainForm::TWindowObserver : public TExtractObserver {
     F.Repaint(F.TBXStatusBar1);
   }
 
+  // One line per thing that was not saved, in the interface's language.
   void PictureFailed(int32_t Number, const std::string& Message) override {
-    Failures << QStringLiteral("%1: %2").arg(Number).arg(FromStd(Message));
+    Failures << F.Lang(mesPNGNotComposed).arg(Number).arg(FromStd(Message));
   }
+  void FileNotWritten(int32_t Number, const std::string& FileName,
+                      const std::string& Reason) override {
+    Failures << F.Lang(mesFileNotWritten).arg(Number).arg(FromStd(FileName), FromStd(Reason));
+  }
+  void NothingToSave(int32_t Number) override { Failures << F.Lang(mesNothingToSave).arg(Number); }
 
   QStringList Failures;
 
@@ -679,7 +704,6 @@ void TMainForm::DrawPictures(uint64_t Generation) {
 
   const int32_t Count = FWorkspace.Pictures.Count;
   const TPictureSettings Settings = PictureSettings();
-  const int Step = Count > 0 ? RoundHalfEven(85, Count) : 0;
   FWorkspace.Thumbnails.assign(size_t(Count), QImage());
   // One mark for every picture that cannot be drawn: each costs a thumbnail
   // only when it is shared, however many empty records a movie holds.
@@ -702,7 +726,7 @@ void TMainForm::DrawPictures(uint64_t Generation) {
     if (I != 0 && I % Columns == 0)
       VDT->SetRootNodeCount(std::max(VDT->RootNodeCount(), I / Columns));
     Repaint(VDT);
-    FAbout->SetSplashProgress(FAbout->SplashProgress() + Step);
+    FAbout->SetSplashProgress(SplashShare(I + 1, Count));
     Repaint(FAbout);
   }
   FBuilding = false;
@@ -778,6 +802,10 @@ void TMainForm::FormResize() {
   update();
 }
 
+int TMainForm::SplashShare(int32_t Done, int32_t Count) {
+  return Count > 0 ? RoundHalfEven(int64_t(85) * Done, Count) : 0;
+}
+
 QString TMainForm::ColorModeText(int BitsPerPixel) {
   switch (BitsPerPixel) {
     case 1:
@@ -833,26 +861,55 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   bool Shown = false;
   try {
     ExportPicture(FWorkspace, Number, WorkDir, FSettings.Prefix);
-    QImage Bitmap;
+    // Fitted into the pane, decoded no larger than the pane can show; zoomed,
+    // at its full size.
+    const bool Fit = Image1->Zoom() == 0;
+    const QSize Pane = ImageScroll->viewport()->size().expandedTo(QSize(1, 1));
+    const int32_t PaneSide = Fit ? std::max(Pane.width(), Pane.height()) : 0;
+    TShownPicture Picture;
     QString Kind;
-    int BitsPerPixel = 0;
+    const auto Load = [&](const std::string& File, bool Jpeg) {
+      const TBytes Stored = LoadFileBytes(File);
+      Picture = LoadPictureForBox(Stored.data(), Stored.size(), Jpeg, PaneSide);
+    };
     if (FileExists(Name + ".bmp")) {
-      Bitmap = QImage(FromStd(Name + ".bmp"), "BMP");
-      BitsPerPixel = BMPBitsPerPixel(Name + ".bmp");
+      Load(Name + ".bmp", false);
       Kind = QStringLiteral("BMP");
     }
     if (FileExists(Name + ".jpg")) {
-      Bitmap = DecodeJPEGFile(Name + ".jpg");
-      BitsPerPixel = 24;
+      Load(Name + ".jpg", true);
       Kind = QStringLiteral("JPEG");
     }
     if (FileExists(WorkDir + "alpha")) Kind = QStringLiteral("PNG");
 
     QImage Preview;
-    RenderPicture(Bitmap, Preview, WorkDir + "alpha", Bitmap.height(), Bitmap.width(),
-                  FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize, FSettings.BGColor);
+    if (Kind.isEmpty()) {
+      // A PNG or GIF file the record stores whole, drawn with its own alpha.
+      for (const char* Extension : {".png", ".gif"}) {
+        const TBytes Stored = LoadFileBytes(Name + Extension);
+        if (Stored.empty()) continue;
+        Picture.Image = DecodeEmbeddedImage(Stored.data(), Stored.size());
+        Picture.Width = Picture.Image.width();
+        Picture.Height = Picture.Image.height();
+        Picture.BitsPerPixel = EmbeddedBitsPerPixel(Stored);
+        Kind = Extension == std::string(".png") ? QStringLiteral("PNG") : QStringLiteral("GIF");
+        RenderImage(Picture.Image, Preview, Picture.Height, Picture.Width, FSettings.BGSquareSize,
+                    FSettings.BGColor);
+        break;
+      }
+      if (Kind.isEmpty()) throw EPictureError("Nothing to show");
+    } else {
+      // The picture's own size, or smaller where the pane is smaller.
+      QSize Box(Picture.Width, Picture.Height);
+      if (Fit && (Box.width() > Pane.width() || Box.height() > Pane.height()))
+        Box = Box.scaled(Pane, Qt::KeepAspectRatio);
+      RenderShownPicture(Picture, Preview, WorkDir + "alpha", Box.height(), Box.width(),
+                         FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize,
+                         FSettings.BGColor);
+    }
     Image1->SetPicture(Preview);
-    ShowPictureInfo(Kind, Number, Bitmap.width(), BitsPerPixel, Bitmap.height());
+    FPreviewReduced = Preview.width() < Picture.Width || Preview.height() < Picture.Height;
+    ShowPictureInfo(Kind, Number, Picture.Width, Picture.BitsPerPixel, Picture.Height);
     Shown = true;
   } catch (const std::exception&) {
     // An empty slot or a picture that cannot be shown: nothing is previewed.
@@ -860,7 +917,7 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   ShowInfoLabels(Shown);
   ASave->setEnabled(Shown);
   if (!Shown) Image1->Clear();
-  for (const char* Extension : {".jpg", ".bmp", ".png"}) DeleteFile(Name + Extension);
+  for (const char* Extension : {".jpg", ".bmp", ".png", ".gif"}) DeleteFile(Name + Extension);
 
   unsetCursor();
   VDT->unsetCursor();
@@ -873,17 +930,21 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
 // ---------------------------------------------------------------------------
 
 void TMainForm::ASaveExecute() {
+  TWindowObserver Observer(*this);
   try {
-    SavePicture(FWorkspace, FSettings.Prefix);
-    SetPanelMessage(
-        0, [this, Number = FWorkspace.SelectedPicture, Folder = FromStd(FWorkspace.OutputDir)] {
-          return FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
-                 QLatin1Char(' ') + Lang(mesSave) + QLatin1Char(' ') +
-                 LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language, {Folder});
-        });
+    if (SavePicture(FWorkspace, FSettings.Prefix, &Observer)) {
+      SetPanelMessage(
+          0, [this, Number = FWorkspace.SelectedPicture, Folder = FromStd(FWorkspace.OutputDir)] {
+            return FromStd(FSettings.Prefix) + QLatin1Char(' ') + QString::number(Number) +
+                   QLatin1Char(' ') + Lang(mesSave) + QLatin1Char(' ') +
+                   LangFormat(FSettings.ProgramDir, mesSavedIn, FSettings.Language, {Folder});
+          });
+      return;
+    }
   } catch (const std::exception& Error) {
-    ErrorBox(this, QString::fromUtf8(Error.what()));
+    Observer.PictureFailed(FWorkspace.SelectedPicture, Error.what());
   }
+  ErrorBox(this, Observer.Failures.join(QLatin1Char('\n')));
 }
 
 void TMainForm::ASaveAllExecute() {
@@ -909,11 +970,8 @@ void TMainForm::ASaveAllExecute() {
     });
     return;
   }
-  // The other pictures were saved; one box tells which could not be.
-  constexpr int ShownFailures = 10;
-  QStringList Lines = Observer.Failures.mid(0, ShownFailures);
-  if (Observer.Failures.size() > ShownFailures) Lines << QStringLiteral("...");
-  ReportSaveAllFailures(Lines);
+  // The other pictures were saved; one box tells what was not.
+  ReportSaveAllFailures(Observer.Failures);
 }
 
 void TMainForm::AHelpExecute() {
@@ -1157,6 +1215,11 @@ QString TMainForm::ThumbnailTip(int32_t Number) const {
 void TMainForm::SetPreviewZoom(int Zoom) {
   Image1->SetZoom(Zoom);
   Zoom = Image1->Zoom();
+  // A preview drawn to fit the pane is drawn again with all its pixels.
+  if (Zoom > 0 && FPreviewReduced && ASave->isEnabled()) {
+    const int Columns = std::max(1, FWorkspace.ColumnsPerRow);
+    VDTColumnClick(FWorkspace.SelectedPicture / Columns, FWorkspace.SelectedPicture % Columns);
+  }
   if (Zoom > 0) FLastZoom = Zoom;
   for (const auto& [Item, ItemZoom] : {std::pair{menuFitPreview, 0}, std::pair{menuActualSize, 1},
                                        std::pair{menuZoom2, 2}, std::pair{menuZoom4, 4}})

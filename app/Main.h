@@ -287,6 +287,9 @@ class TMainForm : public QMainWindow {
   QString LocalColorModeText(int BitsPerPixel) const;
   // Tooltip of picture Number in the grid: its number, kind and size.
   QString ThumbnailTip(int32_t Number) const;
+  // The splash bar's position once Done of Count thumbnails are built: the
+  // exact share of 85, so the bar moves for any count.
+  static int SplashShare(int32_t Done, int32_t Count);
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -334,6 +337,7 @@ class TMainForm : public QMainWindow {
   bool FWalking = false;
   bool FSaving = false;
   QString FMoviePath;                  // the movie opened last, empty before the first
+  bool FPreviewReduced = false;        // the preview shows fewer pixels than its picture has
   int FLastZoom = 1;                   // the zoom a double-click goes back to
   std::vector<TDrawThread*> FThreads;  // threads not finished yet
 };

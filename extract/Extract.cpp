@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "extract/Scripts.h"
+#include "swf/F_Debugger.h"
 #include "swf/F_Macromedia.h"
 #include "swf/I_Header.h"
 #include "swf/pictures/I_BitsLossLess.h"
-#include "swf/pictures/T_DefineBitsJPEG3.h"
+#include "swf/pictures/T_DefineBitsJPEG4.h"
 #include "swf/pictures/T_DefineBitsLossLess2.h"
 
 namespace {
@@ -31,6 +34,26 @@ void RemoveFile(const std::string& FileName) {
   unlink(FileName.c_str());
 }
 
+// A run of zero bytes is a run of End records (code 0, no body), which the
+// walk passes over; they are skipped at memory speed rather than one by one.
+// An odd zero byte at the run's end still starts the next record header.
+// True when it moved.
+bool SkipEndRecords(tSWFStream& Movie) {
+  static const uint8_t Zeros[4096] = {};
+  if (Movie.BitsLeft() != 8 || Movie.Position() >= Movie.Size()) return false;
+  const uint8_t* Start = Movie.Buffer() + Movie.Position();
+  const uint8_t* End = Movie.Buffer() + Movie.Size();
+  if (Start[0] != 0) return false;
+  const uint8_t* At = Start;
+  while (size_t(End - At) >= sizeof Zeros && std::memcmp(At, Zeros, sizeof Zeros) == 0)
+    At += sizeof Zeros;
+  while (At < End && *At == 0) ++At;
+  const uint32_t Run = uint32_t(At - Start) & ~1u;
+  if (Run == 0) return false;
+  Movie.SetPosition(Movie.Position() + Run);
+  return true;
+}
+
 // The handling of the three records that need decoding first. TagBody is
 // the record's body, a view of the movie; the handlers reuse it as their
 // scratch stream, as the converters expect.
@@ -41,20 +64,28 @@ class TRecordHandler {
         FConverter(Workspace.Converter),
         FWorkDir(Workspace.WorkDir) {}
 
-  void DefineBitsJPEG3(tSWFStream& TagBody) {
-    tDefineBitsJPEG3Tag Tag(0, 255);
+  // DefineBitsJPEG3 and DefineBitsJPEG4 (Tag tells which layout to read).
+  void DefineBitsJPEG3(tSWFStream& TagBody, tDefineBitsJPEG3Tag& Tag, int32_t TagCode) {
     TagBody.SetPosition(0);
     Tag.Read(TagBody);
-    Tag.GetJPEGData().GetData().SaveToFile(FWorkDir + "jpegdata");
-    // Handed out as stored: the tag cannot know the plane's inflated size.
-    tSWFStream& Alpha = Tag.GetAlphaData().GetData();
+    tSWFStream& Jpeg = Tag.GetJPEGData().GetData();
+    if (EmbeddedFormat(Jpeg.Buffer(), Jpeg.Size()) != efNone) {
+      // A whole PNG or GIF file: kept as stored, and its alpha data is
+      // ignored, as the player ignores it.
+      Jpeg.SetPosition(0);
+      FPictures.Append(TagCode, Jpeg, Jpeg.Size(), nullptr);
+      return;
+    }
+    Jpeg.SaveToFile(FWorkDir + "jpegdata");
+    // Kept as stored: the tag cannot know the plane's inflated size.
+    tSWFStream& Alpha = Tag.GetAlphaData().GetStoredData();
     Alpha.SaveToFile(FWorkDir + "alpha");
     Alpha.SetPosition(0);
     TagBody.Reset();
     TagBody.LoadFromFile(FWorkDir + "jpegdata");
     RepairJPEGStream(TagBody, TagBody);
     TagBody.SetPosition(0);
-    FPictures.Append(stagDefineBitsJPEG3, TagBody, TagBody.Size(), &Alpha);
+    FPictures.Append(TagCode, TagBody, TagBody.Size(), &Alpha);
   }
 
   void DefineBitsLossless(tSWFStream& TagBody) {
@@ -138,6 +169,7 @@ class TRecordHandler {
 TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
                            const std::string& ImageDir, TExtractObserver* Observer) {
   TWalkResult Result;
+  Debugger.ClearEntries();  // the log tells of this movie only
   TPictureList& Pictures = Workspace.Pictures;
   // The list starts empty whoever called us, so an open never mixes movies.
   Pictures.ClearEntries();
@@ -154,12 +186,21 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
 
   tHeaderItem Header(0, 255);
   Result.HeaderRead = Header.Read(*Movie);
+  Result.Signature = Header.GetSignature();
+  Result.BodyCut = Header.GetBodyCut();
+  Result.BodyLost = Header.GetBodyLost();
+  if (Header.GetCompressed() || Result.BodyLost) {
+    Result.BodyDecoded = Header.GetBodyDecoded();
+    Result.BodyDeclared = Header.GetFileLength() >= 8 ? Header.GetFileLength() - 8 : 0;
+  }
   Movie->GetUI16();  // frame count, not used
 
   Pictures.SideData = std::make_unique<tSWFStream>();
   TRecordHandler Handler(Workspace);
   Workspace.Converter.SetWorkDir(Workspace.WorkDir);
   for (;;) {
+    if (SkipEndRecords(*Movie) && Observer)
+      Observer->WalkProgress(ProgressPercent(Movie->Position(), Movie->Size()));
     int32_t Before = Movie->Remaining();
     uint16_t Code = 0;
     bool LongHeader = false;
@@ -167,7 +208,7 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
     if (!Movie->NextTag(Code, LongHeader, TagBody)) {
       // Fewer than 2 bytes left is the normal end; anything else is a record
       // that could not be read.
-      Result.Complete = Before < 2;
+      Result.Complete = Before < 2 && !Result.BodyCut && !Result.BodyLost;
       break;
     }
     switch (Code) {
@@ -186,9 +227,16 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
         TagBody.SetPosition(0);
         Pictures.Append(stagDefineBitsJPEG2, TagBody, TagBody.Size(), nullptr);
         break;
-      case stagDefineBitsJPEG3:
-        Handler.DefineBitsJPEG3(TagBody);
+      case stagDefineBitsJPEG3: {
+        tDefineBitsJPEG3Tag Tag(0, 255);
+        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
         break;
+      }
+      case stagDefineBitsJPEG4: {
+        tDefineBitsJPEG4Tag Tag(0, 255);
+        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
+        break;
+      }
       case stagDefineBitsLossless:
         Handler.DefineBitsLossless(TagBody);
         break;

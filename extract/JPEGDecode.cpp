@@ -1,30 +1,31 @@
-// JPEG decoding through libjpeg into a 24-bit RGB image. Decoder failures come
-// back through a setjmp/longjmp error manager and leave as EPictureError; the
-// library's warnings are silenced (a damaged but decodable picture is shown).
+// JPEG decoding through libjpeg into 24-bit RGB rows. Decoder failures come
+// back through a setjmp/longjmp error manager and leave as a Boolean with the
+// decoder's message. A decoder that runs out of data stops there: the rows
+// really decoded are kept and nothing is made up for the rest, so the work
+// follows the bytes a picture holds, not the size its header declares.
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 
 // jpeglib.h relies on size_t and FILE being declared before it.
+#include <jerror.h>
 #include <jpeglib.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <vector>
 
 #include "extract/Scripts.h"
+#include "swf/F_Macromedia.h"
 
 namespace {
 
-// No picture of a movie comes near this; a header that claims more is damaged
-// or hostile, and the decoder is not asked to allocate for it.
-constexpr uint64_t MaxPicturePixels = uint64_t(1) << 26;  // 8192 x 8192
 constexpr long MaxDecoderMemory = 1L << 30;
 
 struct tJPEGErrorManager {
   jpeg_error_mgr Public;  // first: libjpeg sees a jpeg_error_mgr*
   jmp_buf Escape;
   char Message[JMSG_LENGTH_MAX];
+  bool RanOut = false;  // the data ended, or a marker cut the scan short
 };
 
 [[noreturn]] void OnJPEGError(j_common_ptr Info) {
@@ -33,7 +34,15 @@ struct tJPEGErrorManager {
   std::longjmp(Manager->Escape, 1);
 }
 
-void OnJPEGMessage(j_common_ptr, int) {}
+// Warnings are silenced (a damaged but decodable picture is shown); the two
+// that mean "from here on the decoder fills in" are noted.
+void OnJPEGMessage(j_common_ptr Info, int Level) {
+  if (Level >= 0) return;
+  const int Code = Info->err->msg_code;
+  if (Code == JWRN_JPEG_EOF || Code == JWRN_HIT_MARKER)
+    reinterpret_cast<tJPEGErrorManager*>(Info->err)->RanOut = true;
+}
+
 void OnJPEGOutput(j_common_ptr) {}
 
 // Everything the longjmp may skip over lives here, on the heap, owned by a
@@ -41,7 +50,7 @@ void OnJPEGOutput(j_common_ptr) {}
 struct tJPEGDecoder {
   jpeg_decompress_struct Info{};
   tJPEGErrorManager Errors{};
-  QImage Image;
+  TDecodedJPEG Out;
   std::vector<uint8_t> Row;  // one CMYK row
   std::string Failure;
 };
@@ -62,8 +71,37 @@ void CMYKToRGB(const uint8_t* In, uint8_t* Out, uint32_t Width, bool Inverted) {
   }
 }
 
-// Answers false with Decoder.Failure set; never lets libjpeg end the process.
-bool Decode(tJPEGDecoder& Decoder, const uint8_t* Data, size_t Size) {
+// The header, its size checked against the program's limit and against what
+// the data could cover: every block of a complete picture costs at least one
+// bit, so a multi-scan picture (whose scans are all read before any row comes
+// out) with fewer bits than blocks cannot be whole and is not attempted.
+bool StartDecoder(tJPEGDecoder& Decoder, const uint8_t* Data, size_t Size) {
+  jpeg_decompress_struct& Info = Decoder.Info;
+  jpeg_create_decompress(&Info);
+  Info.mem->max_memory_to_use = MaxDecoderMemory;
+  jpeg_mem_src(&Info, Data, static_cast<unsigned long>(Size));
+  jpeg_read_header(&Info, TRUE);
+  const uint64_t Pixels = uint64_t(Info.image_width) * Info.image_height;
+  if (Pixels > MaxBitmapPixels) {
+    Decoder.Failure = "The JPEG picture is implausibly large (" + std::to_string(Info.image_width) +
+                      " x " + std::to_string(Info.image_height) + ")";
+    return false;
+  }
+  if (jpeg_has_multiple_scans(&Info)) {
+    uint64_t Blocks = 0;
+    for (int c = 0; c < Info.num_components; ++c)
+      Blocks += uint64_t(Info.comp_info[c].width_in_blocks) * Info.comp_info[c].height_in_blocks;
+    if (uint64_t(Size) * 8 < Blocks) {
+      Decoder.Failure = "The JPEG data is too short for a picture of " +
+                        std::to_string(Info.image_width) + " x " +
+                        std::to_string(Info.image_height);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Decode(tJPEGDecoder& Decoder, const uint8_t* Data, size_t Size, int32_t MinSide) {
   jpeg_decompress_struct& Info = Decoder.Info;
   Info.err = jpeg_std_error(&Decoder.Errors.Public);
   Decoder.Errors.Public.error_exit = OnJPEGError;
@@ -74,55 +112,99 @@ bool Decode(tJPEGDecoder& Decoder, const uint8_t* Data, size_t Size) {
     jpeg_destroy_decompress(&Info);
     return false;
   }
-  jpeg_create_decompress(&Info);
-  Info.mem->max_memory_to_use = MaxDecoderMemory;
-  jpeg_mem_src(&Info, Data, static_cast<unsigned long>(Size));
-  jpeg_read_header(&Info, TRUE);
-
-  uint64_t Pixels = uint64_t(Info.image_width) * Info.image_height;
-  if (Pixels > MaxPicturePixels) {
-    Decoder.Failure = "The JPEG picture is implausibly large (" + std::to_string(Info.image_width) +
-                      " x " + std::to_string(Info.image_height) + ")";
+  if (!StartDecoder(Decoder, Data, Size)) {
     jpeg_destroy_decompress(&Info);
     return false;
   }
-  bool CMYK = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
+  TDecodedJPEG& Out = Decoder.Out;
+  Out.Width = int32_t(Info.image_width);
+  Out.Height = int32_t(Info.image_height);
+  // The smallest DCT scale (n/8) whose longer side still reaches MinSide.
+  const uint32_t Longer = std::max(Info.image_width, Info.image_height);
+  unsigned Eighths = 8;
+  if (MinSide > 0) {
+    for (Eighths = 1; Eighths < 8; ++Eighths)
+      if ((uint64_t(Longer) * Eighths + 7) / 8 >= uint64_t(MinSide)) break;
+  }
+  Info.scale_num = Eighths;
+  Info.scale_denom = 8;
+  const bool CMYK = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
   Info.out_color_space = CMYK ? JCS_CMYK : JCS_RGB;  // grayscale becomes RGB too
   jpeg_start_decompress(&Info);
+  // A multi-scan picture has read all its data by now; whatever it lacked is
+  // spread over the whole picture rather than cut off at a row.
+  Decoder.Errors.RanOut = false;
 
-  Decoder.Image = QImage(int(Info.output_width), int(Info.output_height), QImage::Format_RGB888);
-  if (Decoder.Image.isNull()) {
+  if (!Out.Image.Create(int32_t(Info.output_width), int32_t(Info.output_height), ifRGB24)) {
     Decoder.Failure = "Not enough memory for a picture of " + std::to_string(Info.output_width) +
                       " x " + std::to_string(Info.output_height);
     jpeg_destroy_decompress(&Info);
     return false;
   }
   if (CMYK) Decoder.Row.resize(size_t(Info.output_width) * 4);
+  int32_t Real = 0;
   while (Info.output_scanline < Info.output_height) {
-    uint8_t* Line = Decoder.Image.scanLine(int(Info.output_scanline));
+    uint8_t* Line = Out.Image.MutableRow(int32_t(Info.output_scanline));
     JSAMPROW Rows[1] = {CMYK ? Decoder.Row.data() : Line};
     if (jpeg_read_scanlines(&Info, Rows, 1) != 1) break;
+    // The row that needed the missing data is partly made up: it goes too.
+    if (Decoder.Errors.RanOut) break;
     if (CMYK) CMYKToRGB(Decoder.Row.data(), Line, Info.output_width, Info.saw_Adobe_marker);
+    ++Real;
   }
-  jpeg_finish_decompress(&Info);
+  Out.RealRows = Real;
+  // No finish: it would read (or make up) the rest of the data.
   jpeg_destroy_decompress(&Info);
+  if (Real == 0) {
+    Decoder.Failure = "The JPEG data ends before its first row";
+    return false;
+  }
   return true;
 }
 
 }  // namespace
 
-QImage DecodeJPEG(const uint8_t* Data, size_t Size) {
-  if (Data == nullptr || Size == 0) throw EPictureError("The JPEG data is empty");
+bool ReadJPEGSize(const uint8_t* Data, size_t Size, int32_t& Width, int32_t& Height,
+                  std::string& Failure) {
+  Width = Height = 0;
+  if (Data == nullptr || Size == 0) {
+    Failure = "The JPEG data is empty";
+    return false;
+  }
   auto Decoder = std::make_unique<tJPEGDecoder>();
-  if (!Decode(*Decoder, Data, Size)) throw EPictureError(Decoder->Failure);
-  return std::move(Decoder->Image);
+  jpeg_decompress_struct& Info = Decoder->Info;
+  Info.err = jpeg_std_error(&Decoder->Errors.Public);
+  Decoder->Errors.Public.error_exit = OnJPEGError;
+  Decoder->Errors.Public.emit_message = OnJPEGMessage;
+  Decoder->Errors.Public.output_message = OnJPEGOutput;
+  if (setjmp(Decoder->Errors.Escape)) {
+    Failure = Decoder->Errors.Message;
+    jpeg_destroy_decompress(&Info);
+    return false;
+  }
+  const bool Ok = StartDecoder(*Decoder, Data, Size);
+  if (Ok) {
+    Width = int32_t(Info.image_width);
+    Height = int32_t(Info.image_height);
+  } else {
+    Failure = Decoder->Failure;
+  }
+  jpeg_destroy_decompress(&Info);
+  return Ok;
 }
 
-QImage DecodeJPEGFile(const std::string& FileName) {
-  std::ifstream File(FileName, std::ios::binary);
-  if (!File) throw EPictureError("Cannot open the file " + FileName);
-  std::vector<uint8_t> Bytes((std::istreambuf_iterator<char>(File)),
-                             std::istreambuf_iterator<char>());
-  if (File.bad()) throw EPictureError("Cannot read the file " + FileName);
-  return DecodeJPEG(Bytes.data(), Bytes.size());
+bool DecodeJPEGImage(const uint8_t* Data, size_t Size, int32_t MinSide, TDecodedJPEG& Out,
+                     std::string& Failure) {
+  Out = TDecodedJPEG();
+  if (Data == nullptr || Size == 0) {
+    Failure = "The JPEG data is empty";
+    return false;
+  }
+  auto Decoder = std::make_unique<tJPEGDecoder>();
+  if (!Decode(*Decoder, Data, Size, MinSide)) {
+    Failure = Decoder->Failure;
+    return false;
+  }
+  Out = std::move(Decoder->Out);
+  return true;
 }

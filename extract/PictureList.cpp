@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "extract/Scripts.h"
+#include "swf/F_Macromedia.h"
 
 TPictureList::TPictureList()
     : PictureData(std::make_unique<tSWFStream>()), SideData(std::make_unique<tSWFStream>()) {
@@ -57,6 +59,40 @@ TPictureList::TBlock TPictureList::Side(int32_t N) const {
 int32_t TPictureList::TagCode(int32_t N) const {
   if (N < 0 || N >= Count) return 0;
   return PictureEntries[size_t(N)].TagCode;
+}
+
+bool IsJPEGWithAlpha(int32_t TagCode) {
+  return TagCode == stagDefineBitsJPEG3 || TagCode == stagDefineBitsJPEG4;
+}
+
+TEmbeddedFormat EmbeddedFormat(const uint8_t* Data, size_t Size) {
+  static const uint8_t PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (!Data) return efNone;
+  if (Size >= 8 && std::memcmp(Data, PngSignature, 8) == 0) return efPNG;
+  if (Size >= 6 && (std::memcmp(Data, "GIF89a", 6) == 0 || std::memcmp(Data, "GIF87a", 6) == 0))
+    return efGIF;
+  return efNone;
+}
+
+TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number) {
+  TEmbeddedImage Image;
+  TPictureList::TBlock Block = Pictures.Primary(Number);
+  const int32_t Code = Pictures.TagCode(Number);
+  if (Code == stagDefineBitsJPEG2) {
+    // Its block is the whole body: the file follows the character ID.
+    if (Block.Size < 2) return Image;
+    Block.Data += 2;
+    Block.Size -= 2;
+  } else if (!IsJPEGWithAlpha(Code)) {
+    return Image;
+  }
+  Image.Format = EmbeddedFormat(Block.Data, Block.Size);
+  if (Image.Format != efNone) Image.Bytes = Block;
+  return Image;
+}
+
+const char* EmbeddedExtension(TEmbeddedFormat Format) {
+  return Format == efPNG ? ".png" : Format == efGIF ? ".gif" : "";
 }
 
 TWorkspace::TWorkspace(const std::string& WorkDir) : WorkDir(WorkDir), Converter(WorkDir) {}

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/Image.h"
 #include "swf/D_Storages.h"
 
 // An error that stops a composer or a decoder and must reach the caller
@@ -67,20 +68,52 @@ class TLosslessConverter {
 // Picture decoding and alpha composition
 // ---------------------------------------------------------------------------
 
-// Decodes a JPEG (any colour space libjpeg accepts, grayscale included) into a
-// 24-bit RGB image. Throws EPictureError with the decoder's message on failure.
+// A JPEG as decoded: RGB24 rows at the scale asked for, of which the top
+// RealRows hold real data (the rest were not in the data: their bytes are
+// undefined), and the picture's own size.
+struct TDecodedJPEG {
+  TImage Image;
+  int32_t Width = 0;  // the picture's size as its header declares it
+  int32_t Height = 0;
+  int32_t RealRows = 0;
+};
+// The picture's size from its header alone; false with Failure set for data
+// the decoder rejects, a size past the program's limit, or a multi-scan
+// picture whose data is far too short for its size.
+bool ReadJPEGSize(const uint8_t* Data, size_t Size, int32_t& Width, int32_t& Height,
+                  std::string& Failure);
+// Decodes a JPEG (any colour space libjpeg accepts, grayscale and CMYK
+// included) into RGB24, at full size or, for MinSide > 0, at the smallest
+// scale of 1/8 to 8/8 whose longer side is at least MinSide. Decoding stops
+// where the data runs out. False with Failure set when not even one row
+// could be decoded.
+bool DecodeJPEGImage(const uint8_t* Data, size_t Size, int32_t MinSide, TDecodedJPEG& Out,
+                     std::string& Failure);
+
+// The same, as a 24-bit QImage of the full size, rows the data did not reach
+// left blank. Throws EPictureError with the decoder's message on failure.
 QImage DecodeJPEG(const uint8_t* Data, size_t Size);
 QImage DecodeJPEGFile(const std::string& FileName);
 
-// Writes Image (RGB) as a PNG of colour type 6 whose alpha comes from Plane
-// (Width x Height bytes, top row first unless BottomUp). A palette image is
-// written as colour type 3 with every entry opaque and the plane unused.
-// Throws EPictureError; never leaves a half-written file behind.
-void WritePNGWithAlpha(const QImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
-                       const std::string& PngFile);
+// What a PNG's pixels take where its alpha plane runs out: opaque, or the
+// plane's last value (an empty plane: opaque).
+enum TShortPlane { spOpaque, spRepeatLast };
+// Writes Image as a PNG of colour type 6 (4 for grey) whose alpha comes from
+// Plane (Width x Height bytes, top row first unless BottomUp). A palette
+// image is written as colour type 3 with every entry opaque and the plane
+// unused. Throws EPictureError; never leaves a half-written file behind.
+void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
+                       TShortPlane ShortPlane, const std::string& PngFile);
+// The pixels of a BMP file (8-bit with its colour table, 15-bit or 24-bit,
+// uncompressed) viewed in place; false with Failure set for anything else or
+// a file cut short. Image must not outlive Data.
+bool ViewBMP(const uint8_t* Data, size_t Size, TImage& Image, std::string& Failure);
 
-// DefineBitsJPEG3: WorkDir + SourceName (JPEG) with the zlib alpha in
-// WorkDir + "alpha"; rewrites "alpha" expanded. Throws EPictureError.
+// DefineBitsJPEG3 and 4: WorkDir + SourceName (JPEG) with the zlib alpha in
+// WorkDir + "alpha"; rewrites "alpha" expanded. The header and the plane are
+// checked before the picture is decoded; a plane shorter than the picture
+// repeats its last value; a cut picture gives the rows it holds. Throws
+// EPictureError.
 void JPEGAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
                     const std::string& PngFile);
 // DefineBitsLossless2: WorkDir + SourceName (BMP) with the plain alpha in
@@ -94,7 +127,7 @@ void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
 // ---------------------------------------------------------------------------
 
 // One picture of the list: where its primary block starts in PictureData and
-// the code of the record it came from (6, 21, 35, 20 or 36).
+// the code of the record it came from (6, 21, 35, 90, 20 or 36).
 struct TPictureEntry {
   uint32_t DataStart = 0;
   int32_t TagCode = 0;
@@ -129,6 +162,25 @@ class TPictureList {
   int32_t TagCode(int32_t N) const;  // 0 for N outside 0..Count-1
 };
 
+// Whether a record of this code carries a JPEG with an alpha plane
+// (DefineBitsJPEG3, DefineBitsJPEG4).
+bool IsJPEGWithAlpha(int32_t TagCode);
+
+// A PNG or GIF file that a JPEG record (DefineBitsJPEG2, 3 or 4) stores whole
+// where its JPEG data belongs. It is saved exactly as stored, never repaired,
+// and decoded only for display; the record's alpha data is ignored.
+enum TEmbeddedFormat { efNone, efPNG, efGIF };
+// The format Data starts with: the PNG signature, "GIF89a" or "GIF87a".
+TEmbeddedFormat EmbeddedFormat(const uint8_t* Data, size_t Size);
+struct TEmbeddedImage {
+  TEmbeddedFormat Format = efNone;
+  TPictureList::TBlock Bytes;  // the whole file
+};
+// Picture Number's embedded file; Format efNone when it holds none.
+TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number);
+// ".png" or ".gif" (empty for efNone).
+const char* EmbeddedExtension(TEmbeddedFormat Format);
+
 // Progress and results of the long operations, so the core runs without any
 // window: the program binds it to the splash and the status bar, the
 // command-line tool to its terminal, tests to a recorder.
@@ -139,9 +191,16 @@ class TExtractObserver {
   virtual void WalkProgress(int /*Percent*/) {}                  // after every record
   virtual void WalkEnded(int32_t /*Count*/) {}                   // picture count known
   virtual void SaveProgress(int32_t /*Done*/, int32_t /*Total*/) {}
+  // The PNG of a picture with alpha could not be composed or written.
   virtual void PictureFailed(int32_t /*Number*/, const std::string& /*Message*/) {}
-  // A JPEG or BMP file that could not be created; the export goes on without it.
-  virtual void FileNotWritten(int32_t /*Number*/, const std::string& /*FileName*/) {}
+  // A JPEG, BMP, PNG or GIF file the list holds whole could not be written
+  // (Reason: the system's text); the export goes on without it.
+  virtual void FileNotWritten(int32_t /*Number*/, const std::string& /*FileName*/,
+                              const std::string& /*Reason*/) {}
+  // The picture holds nothing that could become a file (a record too short
+  // for its layout, JPEG data its repair empties, lossless pixels that cannot
+  // fill their size): no file was written for it.
+  virtual void NothingToSave(int32_t /*Number*/) {}
 };
 
 // The workspace of one run of the program: the picture list and the
@@ -180,7 +239,14 @@ void DropPictureStores(TWorkspace& Workspace);
 struct TWalkResult {
   bool Loaded = false;      // the movie file was read
   bool HeaderRead = false;  // its header was accepted
-  bool Complete = false;    // the walk ended at the end of the movie, not at a damaged record
+  // The walk ended at the end of the movie, not at a damaged record, and the
+  // movie's compressed body, if any, expanded whole.
+  bool Complete = false;
+  char Signature = 0;         // 'F', 'C', 'Z', or 0 when the file has none of these
+  bool BodyCut = false;       // the compressed body ended before its declared length
+  bool BodyLost = false;      // the compressed body could not be expanded at all
+  uint32_t BodyDecoded = 0;   // bytes the compressed body expanded to ...
+  uint32_t BodyDeclared = 0;  // ... of those it declares (the movie's length less 8)
 };
 // The walk of an open, given the chosen movie: creates the per-movie output
 // folders under ImageDir, loads and walks the movie, fills the picture list
@@ -193,13 +259,18 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
 // instead. Target's content is replaced; it ends positioned at its end.
 void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Target);
 // Writes picture Number into Folder (the per-movie folder gets JPEG/, BMP/,
-// PNG/ subfolders). Throws EPictureError when a PNG cannot be composed.
-void ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
+// PNG/ subfolders, and GIF/ when a GIF is written). Answers true when every
+// file of the picture was written; what was not is told to the observer.
+// Throws EPictureError when a PNG cannot be composed.
+bool ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
                    const std::string& Prefix, TExtractObserver* Observer = nullptr);
-// Save: folders, then the export of SelectedPicture into OutputDir. Throws EPictureError.
-void SavePicture(TWorkspace& Workspace, const std::string& Prefix);
+// Save: folders, then the export of SelectedPicture into OutputDir; answers
+// as ExportPicture. Throws EPictureError.
+bool SavePicture(TWorkspace& Workspace, const std::string& Prefix,
+                 TExtractObserver* Observer = nullptr);
 // Save all: folders, then every picture; a failing picture is reported to the
-// observer and the rest are still saved. Answers the number of failures.
+// observer and the rest are still saved. Answers the number of pictures not
+// saved whole.
 int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
                         TExtractObserver* Observer);
 
@@ -208,6 +279,34 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
 void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
                    int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
                    const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+
+// A picture decoded for showing: Image (no larger than asked for) stands for a
+// picture of Width x Height pixels, of which the top RealRows rows of Image
+// are real (a cut picture's rest is not in its data).
+struct TShownPicture {
+  QImage Image;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t RealRows = 0;
+  int BitsPerPixel = 0;  // of the stored picture: 24 for a JPEG, the BMP's own
+};
+// A JPEG (Jpeg true) or one of the program's BMP files, decoded at the
+// smallest scale whose longer side still reaches MinSide (0: full size).
+// Throws EPictureError.
+TShownPicture LoadPictureForBox(const uint8_t* Data, size_t Size, bool Jpeg, int32_t MinSide);
+// RenderPicture for a picture decoded at any scale.
+void RenderShownPicture(const TShownPicture& Shown, QImage& Target, const std::string& AlphaFile,
+                        int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
+                        const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+
+// Draws a picture that carries its own alpha channel (a PNG or GIF a record
+// stores whole) as RenderPicture draws the others: scaled into the box, over
+// the checkerboard where it is transparent.
+void RenderImage(const QImage& Picture, QImage& Target, int32_t BoxHeight, int32_t BoxWidth,
+                 int32_t BGSquareSize, int32_t BGColor);
+// A PNG or GIF file, decoded for display through Qt's image reader (a GIF's
+// first frame). Throws EPictureError when it cannot be decoded.
+QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size);
 
 // The thumbnail of picture Number, built through the working folder as the
 // thumbnail builder does. Throws EPictureError when the picture cannot be decoded.

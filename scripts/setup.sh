@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake ninja-build pkg-config zlib1g-dev libjpeg62-turbo-dev libpng-dev
-  qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev xvfb xauth fonts-dejavu-core
+packages=(build-essential cmake ninja-build pkg-config zlib1g-dev liblzma-dev libjpeg62-turbo-dev
+  libpng-dev qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev xvfb xauth fonts-dejavu-core
   poppler-utils)
 
 missing=()

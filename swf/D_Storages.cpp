@@ -8,7 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/mman.h>
+
 #include "swf/F_ErrorCodes.h"
+
+void AdviseLargeBlock(void* Memory, size_t Size) {
+  constexpr uintptr_t Huge = uintptr_t(2) << 20;
+  if (!Memory || Size < 8 * Huge) return;
+  const uintptr_t First = (reinterpret_cast<uintptr_t>(Memory) + Huge - 1) & ~(Huge - 1);
+  const uintptr_t Last = (reinterpret_cast<uintptr_t>(Memory) + Size) & ~(Huge - 1);
+  if (Last > First) madvise(reinterpret_cast<void*>(First), Last - First, MADV_HUGEPAGE);
+}
 
 namespace {
 
@@ -123,6 +133,7 @@ bool tSWFStream::Reserve(uint32_t NewCapacity) {
   if (!Grown) return false;  // the old storage is still intact
   FBuffer = static_cast<uint8_t*>(Grown);
   FCapacity = uint32_t(Wanted);
+  AdviseLargeBlock(FBuffer, FCapacity);
   return true;
 }
 

@@ -9,6 +9,11 @@
 
 #include "F_Debugger.h"
 
+// Asks for huge pages behind a large block, where the system offers them on
+// request: a movie of hundreds of megabytes is then faulted in far fewer
+// steps. Harmless anywhere else.
+void AdviseLargeBlock(void* Memory, size_t Size);
+
 class tSWFStream : public tObject {
  public:
   tSWFStream();            // Create: empty, owning

@@ -85,6 +85,13 @@ bool CompressInPlace(tSWFStream& Stream, int32_t Count) {
 }
 
 bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize) {
+  uint32_t Inflated = 0;
+  return DecompressInPlace(Stream, Count, ExpectedSize, Inflated);
+}
+
+bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize,
+                       uint32_t& Inflated) {
+  Inflated = 0;
   uint32_t Length = 0;
   if (!Region(Stream, Count, Length)) {
     errno = EINVAL;
@@ -110,6 +117,7 @@ bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize)
   if (Allocated > 0) {
     Memory = static_cast<uint8_t*>(std::malloc(size_t(Allocated)));
     if (!Memory) return false;
+    AdviseLargeBlock(Memory, size_t(Allocated));
   }
   auto Release = [&] {
     if (Memory != &Spare) std::free(Memory);
@@ -137,8 +145,10 @@ bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize)
   if (!Adopt) {
     bool Ok = ReplaceRegion(Stream, Length, Result, ExpectedSize);
     Release();
+    if (Ok) Inflated = Produced;
     return Ok;
   }
+  Inflated = Produced;
   if (Start > 0) std::memcpy(Memory, Stream.Buffer(), Start);
   if (Tail > 0) std::memcpy(Result + ExpectedSize, Region + Length, Tail);
   const uint8_t BitsLeft = Stream.BitsLeft();

@@ -8,6 +8,10 @@
 
 bool CompressInPlace(tSWFStream& Stream, int32_t Count);
 bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize);
+// The same; Inflated receives how many bytes really came out of the zlib
+// stream (at most ExpectedSize): fewer means the result ends in zero fill.
+bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize,
+                       uint32_t& Inflated);
 
 // Whether the region of Count bytes at Position starts a zlib stream that
 // inflates to at least one byte without a data error (a cut end is fine).

@@ -35,8 +35,15 @@ std::string KindText(uint8_t Kind) {
 
 tDebugger::tDebugger() = default;
 
+bool tDebugger::Full() {
+  if (FEntries.size() < MaxEntries) return false;
+  ++FDropped;
+  return true;
+}
+
 void tDebugger::Report(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t Data,
                        const std::string& Message) {
+  if (Full()) return;
   try {
     std::string ClassPart;
     if (Item) ClassPart = ", class name: " + Quoted(Item->ClassName());
@@ -56,6 +63,7 @@ void tDebugger::Report(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t
 
 void tDebugger::ReportSystemError(const tObject* Item, int32_t Data, const std::string& Message) {
   int Code = errno;  // first, before anything below can change it
+  if (Full()) return;
   try {
     std::string Tail;
     if (!Message.empty()) Tail = ", " + Message;

@@ -42,11 +42,23 @@ class tDebugger {
   bool Note(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t Data,
             const std::string& Message);
 
+  // Reports past this many are counted, not kept: a damaged movie of many
+  // thousand records must not grow the log without end.
+  static constexpr size_t MaxEntries = 1000;
+
   const std::vector<tDebuggerEntry>& Entries() const { return FEntries; }
-  void ClearEntries() { FEntries.clear(); }  // tests only; the program never removes entries
+  size_t Dropped() const { return FDropped; }
+  // Every open starts a fresh log.
+  void ClearEntries() {
+    FEntries.clear();
+    FDropped = 0;
+  }
 
  private:
+  bool Full();
+
   std::vector<tDebuggerEntry> FEntries;
+  size_t FDropped = 0;
   int32_t FPrefix = 0;
 };
 

@@ -15,6 +15,7 @@ enum : uint16_t {
   stagDefineBitsJPEG2 = 21,
   stagDefineBitsJPEG3 = 35,
   stagDefineBitsLossless2 = 36,
+  stagDefineBitsJPEG4 = 90,
 };
 
 // Lossless bitmap formats

@@ -1,5 +1,6 @@
-// The SWF file header. Reading it expands a compressed movie in place, so the
-// stream afterwards holds the uncompressed movie positioned at the frame count.
+// The SWF file header. Reading it expands a compressed movie (zlib "CWS" or
+// LZMA "ZWS") in place, so the stream afterwards holds the uncompressed movie
+// positioned at the frame count. Writing makes a plain or a zlib movie.
 #pragma once
 
 #include "F_Base.h"
@@ -21,6 +22,16 @@ class tHeaderItem : public tSWFItem {
   float GetFrameRate() const { return FFrameRate; }
   void SetFrameRate(float Value);
 
+  // What the last Read found. The signature is 'F', 'C' or 'Z' once "WS"
+  // followed it, 0 otherwise.
+  char GetSignature() const { return FSignature; }
+  // A compressed body (zlib or LZMA) that ended before its declared length;
+  // what it decoded to is GetBodyDecoded() of GetFileLength() - 8 bytes.
+  bool GetBodyCut() const { return FBodyCut; }
+  uint32_t GetBodyDecoded() const { return FBodyDecoded; }
+  // A compressed body that could not be expanded at all.
+  bool GetBodyLost() const { return FBodyLost; }
+
   bool Read(tSWFStream& Stream) override;
   bool Write(tSWFStream& Stream) override;
   bool MakeCompleteSWF(tSWFStream& Stream);
@@ -29,9 +40,15 @@ class tHeaderItem : public tSWFItem {
   void CopyInto(tSWFObject& Target) const override;
 
  private:
+  void NoteBody(uint32_t Decoded);
+
   bool FCompressed = true;
   uint8_t FVersion = 6;
   uint32_t FFileLength = 0;
   std::unique_ptr<tRectItem> FFrame;
   float FFrameRate = 12.0f;
+  char FSignature = 0;
+  bool FBodyCut = false;
+  uint32_t FBodyDecoded = 0;
+  bool FBodyLost = false;
 };

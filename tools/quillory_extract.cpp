@@ -46,8 +46,8 @@ bool IsDirectory(const std::string& Path) {
   return stat(Path.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
 }
 
-// A movie starts with "FWS" (plain) or "CWS" (zlib). Anything else is not
-// one this program reads; the reason is told in the answer.
+// A movie starts with "FWS" (plain), "CWS" (zlib) or "ZWS" (LZMA). Anything
+// else is not one this program reads; the reason is told in the answer.
 bool LooksLikeMovie(const std::string& Path, std::string& Reason) {
   FILE* File = std::fopen(Path.c_str(), "rb");
   if (!File) {
@@ -57,13 +57,10 @@ bool LooksLikeMovie(const std::string& Path, std::string& Reason) {
   unsigned char Signature[3] = {0, 0, 0};
   size_t Got = std::fread(Signature, 1, 3, File);
   std::fclose(File);
-  bool Swf = Got == 3 && (Signature[0] == 'F' || Signature[0] == 'C') && Signature[1] == 'W' &&
-             Signature[2] == 'S';
+  bool Swf = Got == 3 && (Signature[0] == 'F' || Signature[0] == 'C' || Signature[0] == 'Z') &&
+             Signature[1] == 'W' && Signature[2] == 'S';
   if (Swf) return true;
-  if (Got == 3 && Signature[0] == 'Z' && Signature[1] == 'W' && Signature[2] == 'S')
-    Reason = "is an LZMA-compressed SWF movie, which Quillory does not read";
-  else
-    Reason = "is not an SWF movie (it does not begin with FWS or CWS)";
+  Reason = "is not an SWF movie (it does not begin with FWS, CWS or ZWS)";
   return false;
 }
 
@@ -83,14 +80,19 @@ class TConsole : public TExtractObserver {
   }
   void PictureFailed(int32_t Number, const std::string& Message) override {
     MarkFailed(Number);
-    Say("picture " + std::to_string(Number) + " could not be saved as PNG (" + Message +
-        "); its other files were saved.");
+    Say("picture " + std::to_string(Number) + " could not be saved as PNG (" + Message + ").");
   }
-  void FileNotWritten(int32_t Number, const std::string& FileName) override {
-    int Error = errno;
+  void FileNotWritten(int32_t Number, const std::string& FileName,
+                      const std::string& Reason) override {
     MarkFailed(Number);
     if (++FFileMessages > MaxFileMessages) return;
-    Say("cannot write " + FileName + (Error ? std::string(": ") + std::strerror(Error) : "") + ".");
+    Say("cannot write " + FileName + ": " + Reason + ".");
+  }
+  void NothingToSave(int32_t Number) override {
+    MarkFailed(Number);
+    Say("picture " + std::to_string(Number) +
+        " holds nothing that can be saved (its record is damaged or empty); no file was "
+        "written for it.");
   }
 
   void Say(const std::string& Sentence) {
@@ -193,23 +195,34 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
   }
 
   int32_t Count = Workspace.Pictures.Count;
-  for (int32_t N = 0; N < Count; ++N) {
-    if (Workspace.Pictures.Primary(N).Size == 0)
-      Console.Say("picture " + std::to_string(N) +
-                  " holds no picture data that could be decoded; its file holds nothing usable.");
-  }
   SaveAllPictures(Workspace, Prefix, &Console);
   if (Console.FileMessages() > MaxFileMessages)
     Console.Say(std::to_string(Console.FileMessages() - MaxFileMessages) +
                 " more files could not be written.");
   if (Console.FailedPictures() > 0) Ok = false;
-  if (!Walk.HeaderRead || !Walk.Complete) {
+  if (Walk.BodyLost && Walk.Signature == 'Z') {
+    Console.Say(
+        "is a damaged LZMA movie: its compressed body could not be decoded, so no "
+        "pictures were found in it.");
+    Ok = false;
+  } else if (Walk.BodyLost) {
+    Console.Say(
+        "the movie is damaged: its compressed body could not be expanded and was read "
+        "as it stands; the pictures found in it were saved.");
+    Ok = false;
+  } else if (Walk.BodyCut) {
+    Console.Say("the movie is damaged: its compressed body ends after " +
+                std::to_string(Walk.BodyDecoded) + " of the " + std::to_string(Walk.BodyDeclared) +
+                " bytes it declares; the pictures found before the damage were saved.");
+    Ok = false;
+  } else if (!Walk.HeaderRead || !Walk.Complete) {
     Console.Say(
         "the movie is damaged: it could not be read to its end; the pictures found "
         "before the damage were saved.");
     Ok = false;
   }
-  std::printf("%s: %d pictures saved\n", Movie.c_str(), Count - Console.FailedPictures());
+  const int32_t Saved = Count - Console.FailedPictures();
+  std::printf("%s: %d %s saved\n", Movie.c_str(), Saved, Saved == 1 ? "picture" : "pictures");
   std::fflush(stdout);
   return Ok;
 }

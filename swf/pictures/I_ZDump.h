@@ -12,6 +12,9 @@ class tZDumpItem : public tDumpItem {
 
   // Inflates first; hands out the compressed bytes when OutEstimate is unknown.
   tSWFStream& GetData() override;
+  // The bytes as they stand, compressed while the block is deflated; nothing
+  // is inflated and nothing reported.
+  tSWFStream& GetStoredData() { return DataField(); }
   // The given bytes count as inflated, of unknown estimate.
   void SetData(tSWFStream* Stream) override;
 

@@ -20,6 +20,7 @@ std::unique_ptr<tSWFObject> tDefineBitsJPEG3Tag::NewInstance(int32_t Context,
 bool tDefineBitsJPEG3Tag::Read(tSWFStream& Stream) {
   SetCharacterId(Stream.GetUI16());
   uint32_t Count = Stream.GetUI32();
+  ReadAfterCount(Stream);
   uint64_t AlphaStart = uint64_t(Stream.Position()) + Count;
   FJPEGData->SetDataSize(Count);
   if (!FJPEGData->Read(Stream)) return false;
@@ -39,6 +40,7 @@ bool tDefineBitsJPEG3Tag::Write(tSWFStream& Stream) {
   if (!FJPEGData->Write(*Scratch)) return false;
   uint32_t Count = Scratch->Size();
   Stream.WriteUI32(Count);
+  WriteAfterCount(Stream);
   Scratch->SetPosition(0);
   bool Copied = Count == 0 ? Stream.IsOk() : Stream.CopyFrom(*Scratch, Count);
   if (!Copied) return false;

@@ -22,6 +22,10 @@ class tDefineBitsJPEG3Tag : public tDefinePicture {
 
  protected:
   void CopyInto(tSWFObject& Target) const override;
+  // The fields a later record kind keeps between the JPEG byte count and the
+  // JPEG data (none here).
+  virtual void ReadAfterCount(tSWFStream& /*Stream*/) {}
+  virtual void WriteAfterCount(tSWFStream& /*Stream*/) {}
 
  private:
   std::unique_ptr<tJPEGDataWithTableItem> FJPEGData;

@@ -96,7 +96,8 @@ class MainFormTest : public ::testing::Test {
     Form->HelpBoxes.ShowHelpError = [this](TFHelpError&) { Errors << "help-error box"; };
     Form->ShowModal = [](QDialog&) { return int(QDialog::Rejected); };
     Form->ShowMessage = [this](QMessageBox& Box) {
-      Boxes << TShownBox{Box.windowTitle(), Box.text(), Box.informativeText(), {}};
+      Boxes << TShownBox{
+          Box.windowTitle(), Box.text(), Box.informativeText(), {}, Box.detailedText()};
       for (QAbstractButton* Button : Box.buttons()) Boxes.back().Buttons << Button->text();
       if (AnswerBox) AnswerBox(Box);
     };
@@ -140,6 +141,7 @@ class MainFormTest : public ::testing::Test {
   struct TShownBox {
     QString Title, Text, Informative;
     QStringList Buttons;
+    QString Detailed;
   };
 
   TTempDir Dir;
@@ -544,6 +546,22 @@ TEST_F(MainFormTest, ClickOnAnEmptySlotShowsNothing) {
   EXPECT_EQ(F.PanelText(0), Lang(mesReady));
 }
 
+TEST(SplashShare, TheBarMovesSteadilyToEightyFiveForAnyCount) {
+  const struct {
+    int32_t Done, Count;
+    int Want;
+  } Cases[] = {{1, 1, 85},  {1, 2, 42},     {2, 2, 85},     {1, 3, 28},        {1, 300, 0},
+               {2, 300, 1}, {150, 300, 42}, {300, 300, 85}, {5000, 10000, 42}, {0, 0, 0}};
+  for (const auto& C : Cases) EXPECT_EQ(TMainForm::SplashShare(C.Done, C.Count), C.Want) << C.Done;
+  int Last = 0;
+  for (int32_t Done = 1; Done <= 1000; ++Done) {
+    const int Share = TMainForm::SplashShare(Done, 1000);
+    EXPECT_GE(Share, Last);
+    Last = Share;
+  }
+  EXPECT_EQ(Last, 85);
+}
+
 TEST(ColorModes, TextsByBitsPerPixel) {
   const std::pair<int, const char*> Cases[] = {{1, "Grayscale"},
                                                {4, "16 colors"},
@@ -612,8 +630,9 @@ TEST_F(MainFormTest, PngThatCannotBeWrittenIsReportedAndSaveAllGoesOn) {
   EXPECT_TRUE(Errors.isEmpty());
   ASSERT_EQ(Boxes.size(), 1);  // one box for every picture that failed
   const QString Lines = Boxes[0].Informative;
-  EXPECT_TRUE(Lines.startsWith("2: ")) << Lines.toStdString();
-  EXPECT_TRUE(Lines.contains("\n5: ")) << Lines.toStdString();
+  const QString Png = Lang(mesPNGNotComposed);
+  EXPECT_TRUE(Lines.startsWith(Png.arg(2).section("%2", 0, 0))) << Lines.toStdString();
+  EXPECT_TRUE(Lines.contains("\n" + Png.arg(5).section("%2", 0, 0))) << Lines.toStdString();
   EXPECT_EQ(Boxes[0].Title, Lang(mesSaveAllTitle));
   EXPECT_EQ(Boxes[0].Text, Lang(mesSaveAllFailed));
   EXPECT_TRUE(OpenedFolders.isEmpty());  // closed without asking for the folder
@@ -622,6 +641,113 @@ TEST_F(MainFormTest, PngThatCannotBeWrittenIsReportedAndSaveAllGoesOn) {
     EXPECT_TRUE(fs::exists(Output + File)) << File;
   EXPECT_FALSE(F.ProgressBar1->isVisible());
   EXPECT_NE(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+}
+
+TEST_F(MainFormTest, SaveAllListsEveryFileThatWasNotWritten) {
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Movie);
+  const std::string Output = Program + "IMAGES/movie.swf/";
+  fs::remove(Output + "JPEG");
+  WriteFileBytes(Output + "JPEG", {1});
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  const QStringList Lines = Boxes[0].Informative.split('\n');
+  for (int N : {0, 1, 2}) {
+    const QString File = QString::fromStdString(Output + "JPEG/Image" + std::to_string(N) + ".jpg");
+    EXPECT_TRUE(Lines.contains(Lang(mesFileNotWritten).arg(N).arg(File, "Not a directory")))
+        << Boxes[0].Informative.toStdString();
+  }
+  EXPECT_EQ(Lines.size(), 3);
+  EXPECT_TRUE(Boxes[0].Detailed.isEmpty());
+  EXPECT_TRUE(fs::exists(Output + "PNG/Image2.png"));  // its other file is there
+  EXPECT_NE(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+
+  // Past ten lines, the box says how many more and its details list them all.
+  TMovieBuilder Many;
+  for (uint16_t Id = 1; Id <= 14; ++Id) Many.DefineBitsJPEG2(Id, EncodeJPEG(Pattern(4, 4)));
+  Many.End().Save(Program + "many.swf");
+  Open(Program + "many.swf");
+  const std::string ManyOutput = Program + "IMAGES/many.swf/";
+  fs::remove(ManyOutput + "JPEG");
+  WriteFileBytes(ManyOutput + "JPEG", {1});
+  Boxes.clear();
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  const QStringList InView = Boxes[0].Informative.split('\n');
+  ASSERT_EQ(InView.size(), 11);
+  EXPECT_EQ(InView.back(), Lang(mesMoreFailures).arg(4));
+  const QStringList All = Boxes[0].Detailed.split('\n');
+  ASSERT_EQ(All.size(), 14);
+  for (int N = 0; N < 14; ++N)
+    EXPECT_TRUE(All[N].startsWith(Lang(mesFileNotWritten).arg(N).section("%2", 0, 0))) << N;
+}
+
+// PNG and GIF files stored whole in JPEG records, and DefineBitsJPEG4.
+TEST_F(MainFormTest, StoredPNGAndGIFAndJPEG4PicturesAreShownWithTheirKind) {
+  TBytes Rgba;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) Rgba.insert(Rgba.end(), {0, 0, 255, uint8_t(x < 10 ? 0 : 255)});
+  TBytes Alpha(8 * 6, 255);
+  std::fill(Alpha.begin(), Alpha.begin() + 8, 0);
+  const std::string Stored = Program + "stored.swf";
+  TMovieBuilder(true)
+      .DefineBitsJPEG2(1, EncodePNG(20, 10, Rgba))
+      .DefineBitsJPEG4(2, EncodeJPEG(SolidRgb(8, 6, 255, 0, 0), 95), Alpha)
+      .DefineBitsJPEG2(3, EncodeGIF(4, 2, {0, 255, 0}, TBytes(8, 0)))
+      .DefineBitsJPEG2(4, {9, 9, 9})  // nothing a file could hold
+      .End()
+      .Save(Stored);
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Stored);
+  ASSERT_EQ(F.Workspace().Thumbnails.size(), 4u);
+  const QImage Mark = F.Workspace().Thumbnails[3];
+  for (int N = 0; N < 3; ++N) {
+    const QImage& Thumb = F.Workspace().Thumbnails[size_t(N)];
+    EXPECT_FALSE(Thumb.isNull()) << N;
+    EXPECT_NE(Thumb, Mark) << N;  // drawn, not the mark of undecodable pictures
+  }
+  struct TCase {
+    const char* Kind;
+    const char* Size;
+    const char* Mode;
+  };
+  const TCase Cases[] = {{"PNG", "20x10", "32 bpp (RGB compression)"},
+                         {"PNG", "8x6", "24 bpp"},
+                         {"GIF", "4x2", "256 colors"}};
+  for (int N = 0; N < 3; ++N) {
+    F.VDTColumnClick(0, N);
+    EXPECT_TRUE(InfoShown()) << N;
+    EXPECT_TRUE(F.ASave->isEnabled()) << N;
+    EXPECT_EQ(F.Label2->text(), Cases[N].Kind) << N;
+    EXPECT_EQ(F.Label3->text(), Cases[N].Size) << N;
+    EXPECT_EQ(F.Label4->text(), Cases[N].Mode) << N;
+  }
+  // The PNG over the board where it is transparent, the JPEG4 likewise.
+  F.VDTColumnClick(0, 0);
+  EXPECT_EQ(F.Image1->Picture().pixel(2, 2), GreyPixel);
+  EXPECT_EQ(F.Image1->Picture().pixel(15, 5), qRgb(0, 0, 255));
+  F.VDTColumnClick(0, 1);
+  EXPECT_EQ(F.Image1->Picture().pixel(4, 0), GreyPixel);
+  for (const char* Extension : {".png", ".gif", ".jpg"})
+    EXPECT_FALSE(fs::exists(F.Workspace().WorkDir + "Image0" + Extension));
+
+  // Saved as stored; the picture with nothing to save is told, not saved.
+  F.VDTColumnClick(0, 0);
+  F.ASave->trigger();
+  EXPECT_TRUE(Errors.isEmpty());
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/PNG/Image0.png"));
+  F.Workspace().SelectedPicture = 3;
+  F.ASave->trigger();
+  ASSERT_EQ(Errors.size(), 1);
+  EXPECT_EQ(Errors[0], Lang(mesNothingToSave).arg(3));
+  F.ASaveAll->trigger();
+  ASSERT_EQ(Boxes.size(), 1);
+  EXPECT_EQ(Boxes[0].Informative, Lang(mesNothingToSave).arg(3));
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/GIF/Image2.gif"));
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/PNG/Image1.png"));
+  EXPECT_TRUE(fs::exists(Program + "IMAGES/stored.swf/JPEG/Image1.jpg"));
 }
 
 // ---------------------------------------------------------------------------
@@ -1107,17 +1233,20 @@ TEST_F(MainFormTest, PreviewSwitchesBetweenFitAndActualSizeAndZooms) {
   Open(Program + "zoom.swf");
   QScrollBar* Across = F.ImageScroll->horizontalScrollBar();
 
-  // Fit: the large picture shrinks into the pane, nothing scrolls.
+  // Fit: the large picture shrinks into the pane, drawn no larger than the
+  // pane shows it; nothing scrolls.
   F.GridCellChosen(0, 0);
-  ASSERT_EQ(F.Image1->Picture().size(), QSize(400, 300));
   EXPECT_TRUE(F.menuFitPreview->isChecked());
+  EXPECT_LT(F.Image1->Picture().width(), 400);
+  EXPECT_EQ(F.Label3->text(), "400x300");
   EXPECT_LT(F.Image1->PictureRect().width(), 400);
   QTest::qWait(20);
   EXPECT_EQ(Across->maximum(), 0);
 
-  // A double-click: actual size, and the pane scrolls.
+  // A double-click: actual size, every pixel drawn, and the pane scrolls.
   QTest::mouseDClick(F.Image1, Qt::LeftButton, {}, F.Image1->rect().center());
   EXPECT_TRUE(F.menuActualSize->isChecked());
+  EXPECT_EQ(F.Image1->Picture().size(), QSize(400, 300));
   EXPECT_EQ(F.Image1->PictureRect().size(), QSize(400, 300));
   ASSERT_TRUE(QTest::qWaitFor([&] { return Across->maximum() > 0; }));
   EXPECT_EQ(Across->maximum(), 400 - F.ImageScroll->viewport()->width());

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "extract/Scripts.h"
+#include "swf/F_Debugger.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {
@@ -123,6 +124,7 @@ class TRecorder : public TExtractObserver {
   std::vector<std::pair<int32_t, int32_t>> Saves;
   std::vector<int32_t> Failed;
   std::vector<std::string> NotWritten;
+  std::vector<int32_t> Nothing;
 
   void WalkStarted(const std::string& Path) override { Started = Path; }
   void WalkProgress(int Percent) override { Progress.push_back(Percent); }
@@ -132,9 +134,11 @@ class TRecorder : public TExtractObserver {
     EXPECT_FALSE(Message.empty());
     Failed.push_back(Number);
   }
-  void FileNotWritten(int32_t, const std::string& FileName) override {
+  void FileNotWritten(int32_t, const std::string& FileName, const std::string& Reason) override {
+    EXPECT_FALSE(Reason.empty());
     NotWritten.push_back(FileName);
   }
+  void NothingToSave(int32_t Number) override { Nothing.push_back(Number); }
 };
 
 class ExtractionTest : public ::testing::Test {
@@ -377,6 +381,23 @@ TEST_F(ExtractionTest, ACutMovieKeepsThePicturesBeforeTheCut) {
   EXPECT_LT(Rec.Progress.back(), 100);
 }
 
+// Runs of zero bytes are End records; what follows them is still walked.
+TEST_F(ExtractionTest, RunsOfEndRecordsArePassedOverAndWhatFollowsIsRead) {
+  TBytes Jpeg = EncodeJPEG(Photo());
+  for (bool Compressed : {false, true}) {
+    SCOPED_TRACE(Compressed);
+    TWalkResult R = Open(TMovieBuilder(Compressed)
+                             .DefineBitsJPEG2(1, Jpeg)
+                             .Raw(TBytes(200000, 0))
+                             .DefineBitsJPEG2(2, Jpeg)
+                             .Raw(TBytes(9001, 0)));  // the odd last byte is no record
+    EXPECT_TRUE(R.Complete);
+    ASSERT_EQ(W.Pictures.Count, 2);
+    EXPECT_EQ(Primary(1), Concat({IdBytes(2), Jpeg}));
+    EXPECT_EQ(Rec.Progress.back(), 100);
+  }
+}
+
 TEST_F(ExtractionTest, MissingFileAndNonMovieGiveNoPicturesButTheFolders) {
   WriteFileBytes(Temp.Path() + "notes.swf",
                  {'H', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
@@ -414,6 +435,107 @@ TEST_F(ExtractionTest, ReopeningEmptiesTheListAndReusesTheOutputFolder) {
 }
 
 // ---------------------------------------------------------------------------
+// PNG and GIF files stored whole, DefineBitsJPEG4, and pictures that hold
+// nothing to save
+// ---------------------------------------------------------------------------
+
+// A 3 x 2 PNG with a transparent, a half and an opaque column, and a GIF of
+// the same size whose index 2 is transparent.
+TBytes SmallPng() {
+  TBytes Rgba;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x)
+      Rgba.insert(Rgba.end(), {200, 30, uint8_t(60 * y), uint8_t(x * 127)});
+  return EncodePNG(3, 2, Rgba);
+}
+TBytes SmallGif() {
+  return EncodeGIF(3, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255}, {0, 1, 2, 2, 1, 0}, 2);
+}
+
+TEST_F(ExtractionTest, PNGAndGIFFilesInJPEGRecordsAreSavedAsStoredAndJPEG4AsJPEG3) {
+  TAllKinds K;
+  const TBytes Png = SmallPng(), Gif = SmallGif();
+  Open(TMovieBuilder(true)
+           .DefineBitsJPEG2(1, Png)
+           .DefineBitsJPEG3(2, Gif, K.Alpha)  // its alpha data is ignored
+           .DefineBitsJPEG4(3, Concat({{0xFF, 0xD8, 0xFF, 0xD9}, K.Jpeg}), K.Alpha)
+           .DefineBitsJPEG2(4, Gif)
+           .DefineBitsJPEG4(5, Png, K.Alpha)
+           .End());
+  const TPictureList& P = W.Pictures;
+  ASSERT_EQ(P.Count, 5);
+  const int32_t Codes[] = {21, 35, 90, 21, 90};
+  const TEmbeddedFormat Formats[] = {efPNG, efGIF, efNone, efGIF, efPNG};
+  for (int32_t N = 0; N < 5; ++N) {
+    EXPECT_EQ(P.TagCode(N), Codes[N]) << N;
+    EXPECT_EQ(EmbeddedImage(P, N).Format, Formats[N]) << N;
+  }
+  EXPECT_EQ(Primary(0), Concat({IdBytes(1), Png}));
+  EXPECT_EQ(Primary(1), Gif);  // not repaired
+  EXPECT_TRUE(Side(1).empty());
+  EXPECT_EQ(Primary(2), K.Jpeg);  // repaired as a JPEG3's
+  EXPECT_EQ(Side(2), Zlib(K.Alpha));
+  EXPECT_EQ(Primary(4), Png);
+  EXPECT_TRUE(Side(4).empty());
+
+  EXPECT_EQ(SaveAllPictures(W, "Image", &Rec), 0);
+  EXPECT_TRUE(Rec.Failed.empty());
+  EXPECT_TRUE(Rec.Nothing.empty());
+  EXPECT_EQ(FilesIn(W.OutputDir), (std::set<std::string>{"JPEG", "BMP", "PNG", "GIF"}));
+  EXPECT_EQ(FilesIn(W.OutputDir + "JPEG"), (std::set<std::string>{"Image2.jpg"}));
+  EXPECT_EQ(FilesIn(W.OutputDir + "PNG"),
+            (std::set<std::string>{"Image0.png", "Image2.png", "Image4.png"}));
+  EXPECT_EQ(FilesIn(W.OutputDir + "GIF"), (std::set<std::string>{"Image1.gif", "Image3.gif"}));
+  EXPECT_EQ(ReadFileBytes(Out("PNG/", "Image0.png")), Png);
+  EXPECT_EQ(ReadFileBytes(Out("PNG/", "Image4.png")), Png);
+  EXPECT_EQ(ReadFileBytes(Out("GIF/", "Image1.gif")), Gif);
+  EXPECT_EQ(ReadFileBytes(Out("GIF/", "Image3.gif")), Gif);
+  EXPECT_EQ(ReadFileBytes(Out("JPEG/", "Image2.jpg")), K.Jpeg);
+  // The JPEG4's PNG: the JPEG's size, its alpha plane top row first.
+  TPngImage Composed = ReadPNG(Out("PNG/", "Image2.png"));
+  ASSERT_EQ(Composed.ColorType, 6);
+  ASSERT_EQ(Composed.Width, 16u);
+  for (uint32_t y = 0; y < 8; ++y)
+    for (uint32_t x = 0; x < 16; ++x) ASSERT_EQ(Composed.Rows[y][x * 4 + 3], K.Alpha[y * 16 + x]);
+
+  // Into another folder (the grid click's): every file lands there directly.
+  for (int32_t N = 0; N < 5; ++N) ExportPicture(W, N, WorkDir, "Shown");
+  for (const char* Name :
+       {"Shown0.png", "Shown1.gif", "Shown2.jpg", "Shown2.png", "Shown3.gif", "Shown4.png"})
+    EXPECT_TRUE(FileExists(WorkDir + Name)) << Name;
+  EXPECT_FALSE(IsDirectory(WorkDir + "GIF"));
+}
+
+TEST_F(ExtractionTest, PicturesWithNothingToWriteGetNoFileAndAreTold) {
+  TBytes Jpeg = EncodeJPEG(Photo());
+  Open(TMovieBuilder()
+           .Tag(6, {1, 0, 0xFF})                          // 0: DefineBits too short
+           .DefineBitsJPEG2(2, {9, 9, 0xFF, 0xD9, 9})     // 1: repair leaves nothing
+           .Tag(35, {1, 0, 0, 0, 0, 0})                   // 2: JPEG3 without JPEG data
+           .Tag(20, {1, 0, 5, 4, 0, 4, 0})                // 3: lossless without pixels
+           .DefineBitsLossless2(5, 5, 65535, 65535, {1})  // 4: size refused
+           .DefineBitsJPEG2(6, Jpeg)                      // 5: a picture
+           .Tag(90, {1, 0})                               // 6: JPEG4 too short
+           .End());
+  ASSERT_EQ(W.Pictures.Count, 7);
+  EXPECT_EQ(SaveAllPictures(W, "Image", &Rec), 6);
+  EXPECT_EQ(Rec.Nothing, (std::vector<int32_t>{0, 1, 2, 3, 4, 6}));
+  EXPECT_TRUE(Rec.Failed.empty());
+  EXPECT_TRUE(Rec.NotWritten.empty());
+  EXPECT_EQ(FilesIn(W.OutputDir + "JPEG"), (std::set<std::string>{"Image5.jpg"}));
+  EXPECT_TRUE(FilesIn(W.OutputDir + "BMP").empty());
+  EXPECT_TRUE(FilesIn(W.OutputDir + "PNG").empty());
+  // A single Save says so too.
+  for (int32_t N : {1, 5}) {
+    SCOPED_TRACE(N);
+    Rec = TRecorder();
+    W.SelectedPicture = N;
+    EXPECT_EQ(SavePicture(W, "Image", &Rec), N == 5);
+    EXPECT_EQ(Rec.Nothing.size(), N == 5 ? 0u : 1u);
+  }
+}
+
+// ---------------------------------------------------------------------------
 // The working folder
 // ---------------------------------------------------------------------------
 
@@ -436,6 +558,27 @@ TEST_F(ExtractionTest, LosslessRecordsLeaveNoTestOrHeaderBehind) {
       EXPECT_FALSE(FileExists(WorkDir + "header"));
     }
   }
+}
+
+// Sound pictures log nothing; the log tells of the movie opened last only.
+TEST_F(ExtractionTest, SoundPicturesLogNothingAndEveryOpenStartsAFreshLog) {
+  TAllKinds K;
+  Debugger.Report(nullptr, 32769, 4, 0, "left from before");
+  Open(TMovieBuilder()
+           .DefineBitsJPEG3(1, K.Jpeg, K.Alpha)
+           .DefineBitsJPEG4(2, K.Jpeg, K.Alpha)
+           .DefineBitsLossless2(3, 5, ArgbW, ArgbH, ARGBData(ArgbPixels()))
+           .End());
+  ASSERT_EQ(W.Pictures.Count, 3);
+  EXPECT_TRUE(Debugger.Entries().empty()) << Debugger.Entries()[0].Text;
+  // A damaged movie's reports are bounded.
+  TMovieBuilder Damaged;
+  for (int i = 0; i < 3000; ++i) Damaged.Tag(35, {1, 0, 0xFF, 0, 0, 0});
+  Open(Damaged);
+  EXPECT_LE(Debugger.Entries().size(), tDebugger::MaxEntries);
+  EXPECT_GT(Debugger.Dropped(), 0u);
+  Open(TMovieBuilder().DefineBitsJPEG3(1, K.Jpeg, K.Alpha).End());
+  EXPECT_TRUE(Debugger.Entries().empty());
 }
 
 TEST_F(ExtractionTest, JPEG3LeavesItsDataAndStoredAlphaInTheWorkingFolder) {
@@ -636,9 +779,10 @@ TEST_F(ExtractionTest, FilesThatCannotBeCreatedArePassedOverAndReported) {
   std::string Blocked = W.OutputDir.substr(0, W.OutputDir.size() - 1);
   WriteFileBytes(Blocked, {0});
   int32_t Failures = SaveAllPictures(W, "Image", &Rec);
-  EXPECT_EQ(Rec.NotWritten.size(), 8u);  // every JPEG and BMP
-  EXPECT_EQ(Failures, 3);                // every PNG
-  EXPECT_EQ(Rec.Failed, (std::vector<int32_t>{2, 6, 7}));
+  EXPECT_EQ(Rec.NotWritten.size(), 8u);                    // every JPEG and BMP
+  EXPECT_EQ(Failures, 8);                                  // so no picture is saved
+  EXPECT_EQ(Rec.Failed, (std::vector<int32_t>{2, 6, 7}));  // and no PNG
+  EXPECT_TRUE(Rec.Nothing.empty());
   EXPECT_EQ(Rec.Saves.back(), std::make_pair(8, 8));
 }
 

@@ -273,6 +273,101 @@ TEST_F(ThumbnailTest, UndecodablePicturesFailCleanly) {
   }
 }
 
+// The frame header of a baseline JPEG made to declare another height.
+TBytes WithHeight(TBytes Jpeg, uint16_t Height) {
+  size_t Frame = 2;
+  while (Frame + 1 < Jpeg.size() && !(Jpeg[Frame] == 0xFF && Jpeg[Frame + 1] == 0xC0))
+    Frame += 2 + (size_t(Jpeg[Frame + 2]) << 8 | Jpeg[Frame + 3]);
+  EXPECT_LT(Frame + 9, Jpeg.size());
+  Jpeg[Frame + 5] = uint8_t(Height >> 8);
+  Jpeg[Frame + 6] = uint8_t(Height);
+  return Jpeg;
+}
+
+// A picture whose data ends before the size it declares: its thumbnail shows
+// the rows it holds and leaves the rest blank; one that holds no row at all
+// is not drawn, however large it claims to be.
+TEST(CutThumbnailTest, ThePartTheDataHoldsIsDrawnAndNothingIsMadeUp) {
+  TTempDir Dir;
+  TRgbPicture Red{256, 64, {}};
+  for (int i = 0; i < 256 * 64; ++i) Red.Rgb.insert(Red.Rgb.end(), {250, 0, 0});
+  const TBytes Jpeg = EncodeJPEG(Red, 90);
+  TBytes Headerless = WithHeight(EncodeJPEG(Pattern(64, 64), 90), 8192);
+  // Keep the header, drop the scan.
+  size_t Scan = 2;
+  while (Scan + 1 < Headerless.size() &&
+         !(Headerless[Scan] == 0xFF && Headerless[Scan + 1] == 0xDA))
+    Scan += 2 + (size_t(Headerless[Scan + 2]) << 8 | Headerless[Scan + 3]);
+  Headerless.resize(Scan + 14);
+  TMovieBuilder()
+      .DefineBitsJPEG2(1, WithHeight(Jpeg, 2048))
+      .DefineBitsJPEG2(2, Headerless)
+      .End()
+      .Save(Dir.Path() + "movie.swf");
+  TWorkspace Workspace{Dir.Path() + "TEMP/"};
+  ResetWorkspace(Workspace, 150);
+  OpenAndExtract(Workspace, Dir.Path() + "movie.swf", Dir.Path(), nullptr);
+  ASSERT_EQ(Workspace.Pictures.Count, 2);
+  const TPictureSettings Settings;
+  const QImage Thumb = BuildThumbnail(Workspace, 0, Settings);
+  ASSERT_EQ(Thumb.size(), QSize(19, 150));  // the declared 256 x 2048
+  EXPECT_GT(qRed(Thumb.pixel(9, 1)), 200);
+  EXPECT_LT(qGreen(Thumb.pixel(9, 1)), 60);
+  EXPECT_EQ(Thumb.pixel(9, 149), qRgb(215, 215, 215));
+  EXPECT_EQ(Thumb.pixel(9, 20), qRgb(215, 215, 215));
+  EXPECT_THROW(BuildThumbnail(Workspace, 1, Settings), EPictureError);
+}
+
+// PNG and GIF files stored whole in JPEG records, and DefineBitsJPEG4.
+TEST(EmbeddedThumbnailTest, PNGAndGIFFilesAndJPEG4ShowTheBoardWhereTransparent) {
+  TTempDir Dir;
+  // 20 x 10 PNG: the left half transparent, the right half opaque blue.
+  TBytes Rgba;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) Rgba.insert(Rgba.end(), {0, 0, 255, uint8_t(x < 10 ? 0 : 255)});
+  const TBytes Png = EncodePNG(20, 10, Rgba);
+  // 10 x 20 GIF: the top half green, the bottom half transparent.
+  TBytes Indices(200, 1);
+  std::fill(Indices.begin() + 100, Indices.end(), 2);
+  const TBytes Gif = EncodeGIF(10, 20, {0, 0, 0, 0, 255, 0, 9, 9, 9}, Indices, 2);
+  TRgbPicture Red{8, 6, {}};
+  for (int i = 0; i < 8 * 6; ++i) Red.Rgb.insert(Red.Rgb.end(), {255, 0, 0});
+  TBytes Alpha(8 * 6, 255);
+  std::fill(Alpha.begin(), Alpha.begin() + 8, 0);  // top row transparent
+  TBytes CutPng(Png.begin(), Png.begin() + 40);
+  TMovieBuilder()
+      .DefineBitsJPEG2(1, Png)
+      .DefineBitsJPEG3(2, Gif, TBytes(200, 255))
+      .DefineBitsJPEG4(3, EncodeJPEG(Red, 95), Alpha)
+      .DefineBitsJPEG2(4, CutPng)
+      .End()
+      .Save(Dir.Path() + "movie.swf");
+  TWorkspace Workspace{Dir.Path() + "TEMP/"};
+  ResetWorkspace(Workspace, 150);
+  OpenAndExtract(Workspace, Dir.Path() + "movie.swf", Dir.Path(), nullptr);
+  ASSERT_EQ(Workspace.Pictures.Count, 4);
+  const TPictureSettings Settings;
+
+  const QImage FromPng = BuildThumbnail(Workspace, 0, Settings);
+  ASSERT_EQ(FromPng.size(), QSize(150, 75));
+  EXPECT_TRUE(Near(FromPng.pixel(5, 5), GreyPixel));
+  EXPECT_TRUE(Near(FromPng.pixel(140, 40), qRgb(0, 0, 255)));
+
+  const QImage FromGif = BuildThumbnail(Workspace, 1, Settings);
+  ASSERT_EQ(FromGif.size(), QSize(75, 150));
+  EXPECT_TRUE(Near(FromGif.pixel(40, 20), qRgb(0, 255, 0)));
+  EXPECT_TRUE(Near(FromGif.pixel(5, 145), qRgb(255, 255, 255)) ||
+              Near(FromGif.pixel(5, 145), GreyPixel));
+  EXPECT_FALSE(Near(FromGif.pixel(5, 145), qRgb(9, 9, 9)));
+
+  const QImage Jpeg4 = BuildThumbnail(Workspace, 2, Settings);
+  ASSERT_EQ(Jpeg4.size(), QSize(150, 112));
+  EXPECT_TRUE(Near(Jpeg4.pixel(75, 2), GreyPixel));
+  EXPECT_GT(qRed(Jpeg4.pixel(75, 100)), 200);
+
+  EXPECT_THROW(BuildThumbnail(Workspace, 3, Settings), EPictureError);
+}
+
 TEST(DrawThread, HandsTheJobToTheReceiversThreadAndReleasesItself) {
   int Argc = 1;
   char Name[] = "render_test";

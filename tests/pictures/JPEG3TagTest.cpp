@@ -1,6 +1,7 @@
-// DefineBitsJPEG3: the split into JPEG and compressed alpha, damaged counts,
-// the byte-for-byte write of a tag just read, and cloning.
+// DefineBitsJPEG3 and DefineBitsJPEG4: the split into JPEG and compressed
+// alpha, damaged counts, the byte-for-byte write of a tag just read, cloning.
 #include "swf/pictures/T_DefineBitsJPEG3.h"
+#include "swf/pictures/T_DefineBitsJPEG4.h"
 #include "tests/pictures/PictureTestUtil.h"
 
 namespace {
@@ -113,6 +114,53 @@ TEST_F(JPEG3TagTest, CloneCopiesEverythingAndKeepsTheAlphaCompressed) {
   EXPECT_TRUE(Copy->Write(Written));
   EXPECT_EQ(Contents(Written), Body);
   EXPECT_TRUE(Reports().empty());
+}
+
+// DefineBitsJPEG4 keeps a deblocking value between the count and the JPEG.
+TEST_F(JPEG3TagTest, JPEG4ReadsItsDeblockingValueAndSplitsTheRestAsJPEG3) {
+  const TBytes Alpha = Compressed(Sequence(6));
+  const SplitCase Cases[] = {
+      {"usual", Join({UI16(9), UI32(8), UI16(0x0180), Jpeg, Alpha}), Jpeg, Alpha, 0},
+      {"N = 0", Join({UI16(9), UI32(0), UI16(0x0180), Alpha}), {}, Alpha, 0},
+      {"N too large", Join({UI16(9), UI32(100), UI16(0x0180), Jpeg}), Jpeg, {}, 2},
+      {"cut inside the deblocking value", Join({UI16(9), UI32(0), {0x80}}), {}, {}, 2},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Debugger.ClearEntries();
+    tSWFStream Body;
+    Fill(Body, Case.Body);
+    tDefineBitsJPEG4Tag Tag(0, 255);
+    EXPECT_TRUE(Tag.Read(Body));
+    EXPECT_EQ(Tag.GetCharacterId(), 9);
+    EXPECT_EQ(Tag.GetDeblocking(), Case.Body.size() >= 10 ? 0x0180 : 0);
+    EXPECT_EQ(Contents(Tag.GetJPEGData().GetData()), Case.JpegPart);
+    EXPECT_EQ(CountReports(DumpCutText), Case.Warnings);
+    Debugger.ClearEntries();
+    EXPECT_EQ(Contents(Tag.GetAlphaData().GetData()), Case.AlphaPart);
+  }
+}
+
+TEST_F(JPEG3TagTest, JPEG4WrittenOrClonedReproducesTheBody) {
+  const TBytes Body = Join({UI16(7), UI32(8), UI16(0x0100), Jpeg, Compressed(Sequence(6))});
+  tSWFStream Source;
+  Fill(Source, Body);
+  tDefineBitsJPEG4Tag Tag(0, 255);
+  Tag.SetTagCode(90);
+  Tag.Read(Source);
+  tSWFStream Written;
+  ASSERT_TRUE(Tag.Write(Written));
+  EXPECT_EQ(Contents(Written), Body);
+
+  std::unique_ptr<tSWFObject> Target = std::make_unique<tDefineBitsJPEG4Tag>(0, 255);
+  Tag.CloneInto(0, 255, Target);
+  auto* Copy = dynamic_cast<tDefineBitsJPEG4Tag*>(Target.get());
+  ASSERT_NE(Copy, nullptr);
+  EXPECT_EQ(Copy->GetTagCode(), 90);
+  EXPECT_EQ(Copy->GetDeblocking(), 0x0100);
+  tSWFStream Rewritten;
+  EXPECT_TRUE(Copy->Write(Rewritten));
+  EXPECT_EQ(Contents(Rewritten), Body);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "tests/support/MovieBuilder.h"
 
 #include <jpeglib.h>
+#include <lzma.h>
 #include <png.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -95,6 +97,11 @@ TMovieBuilder& TMovieBuilder::DefineBitsJPEG3(uint16_t Id, const TBytes& Jpeg,
   return Tag(35, JPEG3Body(Id, Jpeg, Alpha));
 }
 
+TMovieBuilder& TMovieBuilder::DefineBitsJPEG4(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha,
+                                              uint16_t Deblocking) {
+  return Tag(90, JPEG4Body(Id, Jpeg, Alpha, Deblocking));
+}
+
 TMovieBuilder& TMovieBuilder::DefineBitsLossless(uint16_t Id, uint8_t Format, uint16_t Width,
                                                  uint16_t Height, const TBytes& Pixels,
                                                  uint8_t ColorTableSize) {
@@ -127,8 +134,54 @@ TBytes TMovieBuilder::Build() const {
   return TBytes(Data, Data + Movie.Size());
 }
 
+TBytes TMovieBuilder::BuildLzma(bool EndMarker) const {
+  TMovieBuilder Plain(*this);
+  Plain.FCompressed = false;
+  return LzmaMovie(Plain.Build(), EndMarker);
+}
+
+TBytes LzmaMovie(const TBytes& Plain, bool EndMarker) {
+  if (Plain.size() < 8 || Plain[0] != 'F') throw std::runtime_error("not a plain movie");
+  lzma_options_lzma Options{};
+  if (lzma_lzma_preset(&Options, LZMA_PRESET_DEFAULT)) throw std::runtime_error("no LZMA preset");
+  // LZMA1 always writes the end marker; LZMA1EXT without flags never does.
+  lzma_filter Filters[2] = {{EndMarker ? LZMA_FILTER_LZMA1 : LZMA_FILTER_LZMA1EXT, &Options},
+                            {LZMA_VLI_UNKNOWN, nullptr}};
+  uint8_t Properties[5];
+  if (lzma_properties_encode(&Filters[0], Properties) != LZMA_OK)
+    throw std::runtime_error("LZMA properties not encoded");
+  lzma_stream Lz = LZMA_STREAM_INIT;
+  if (lzma_raw_encoder(&Lz, Filters) != LZMA_OK) throw std::runtime_error("no LZMA encoder");
+  TBytes Raw(Plain.size() + Plain.size() / 2 + 4096);
+  Lz.next_in = Plain.data() + 8;
+  Lz.avail_in = Plain.size() - 8;
+  Lz.next_out = Raw.data();
+  Lz.avail_out = Raw.size();
+  lzma_ret Result = lzma_code(&Lz, LZMA_FINISH);
+  Raw.resize(Lz.total_out);
+  lzma_end(&Lz);
+  if (Result != LZMA_STREAM_END) throw std::runtime_error("LZMA compression failed");
+
+  TBytes Movie(Plain.begin(), Plain.begin() + 8);
+  Movie[0] = 'Z';
+  PutUI32(Movie, uint32_t(Raw.size()));
+  Movie.insert(Movie.end(), Properties, Properties + 5);
+  Append(Movie, Raw);
+  return Movie;
+}
+
 void TMovieBuilder::Save(const std::string& FileName) const {
   WriteFileBytes(FileName, Build());
+}
+
+TBytes JPEG4Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha, uint16_t Deblocking) {
+  TBytes Body;
+  PutUI16(Body, Id);
+  PutUI32(Body, uint32_t(Jpeg.size()));
+  PutUI16(Body, Deblocking);
+  Append(Body, Jpeg);
+  Append(Body, Zlib(Alpha));
+  return Body;
 }
 
 TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha) {
@@ -258,11 +311,12 @@ void WriteScanlines(TCompressor& C, const TRgbPicture& Picture) {
 
 }  // namespace
 
-TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality, bool Gray) {
+TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality, bool Gray, bool Progressive) {
   TCompressor C;
   if (setjmp(C.Error.Jump)) throw std::runtime_error("JPEG encoding failed");
   jpeg_mem_dest(&C.Info, &C.Out, &C.OutSize);
   Setup(C, Picture, Quality, Gray);
+  if (Progressive) jpeg_simple_progression(&C.Info);
   jpeg_start_compress(&C.Info, TRUE);
   WriteScanlines(C, Picture);
   return C.Take();
@@ -307,6 +361,78 @@ bool DecodesAsJPEG(const TBytes& Data, int* Width, int* Height) {
   jpeg_finish_decompress(&Info);
   jpeg_destroy_decompress(&Info);
   return true;
+}
+
+TBytes EncodePNG(int Width, int Height, const TBytes& Rgba) {
+  if (Rgba.size() != size_t(Width) * size_t(Height) * 4)
+    throw std::runtime_error("EncodePNG: wrong pixel count");
+  png_structp Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop Info = Png ? png_create_info_struct(Png) : nullptr;
+  TBytes Out;
+  if (!Png || !Info || setjmp(png_jmpbuf(Png))) {
+    png_destroy_write_struct(&Png, &Info);
+    throw std::runtime_error("EncodePNG failed");
+  }
+  png_set_write_fn(
+      Png, &Out,
+      [](png_structp P, png_bytep Data, png_size_t Length) {
+        auto* Bytes = static_cast<TBytes*>(png_get_io_ptr(P));
+        Bytes->insert(Bytes->end(), Data, Data + Length);
+      },
+      nullptr);
+  png_set_IHDR(Png, Info, png_uint_32(Width), png_uint_32(Height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(Png, Info);
+  for (int y = 0; y < Height; ++y)
+    png_write_row(Png, const_cast<png_bytep>(Rgba.data() + size_t(y) * size_t(Width) * 4));
+  png_write_end(Png, Info);
+  png_destroy_write_struct(&Png, &Info);
+  return Out;
+}
+
+TBytes EncodeGIF(int Width, int Height, const TBytes& Palette, const TBytes& Indices,
+                 int Transparent) {
+  TBytes Out = {'G', 'I', 'F', '8', '9', 'a'};
+  PutUI16(Out, uint16_t(Width));
+  PutUI16(Out, uint16_t(Height));
+  Out.insert(Out.end(), {0xF7, 0, 0});  // a global table of 256 entries
+  for (size_t i = 0; i < 256 * 3; ++i) Out.push_back(i < Palette.size() ? Palette[i] : 0);
+  if (Transparent >= 0 && Transparent < 256)
+    Out.insert(Out.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(Transparent), 0});
+  Out.push_back(0x2C);
+  PutUI16(Out, 0);
+  PutUI16(Out, 0);
+  PutUI16(Out, uint16_t(Width));
+  PutUI16(Out, uint16_t(Height));
+  Out.push_back(0);
+  // LZW of literals only: 9-bit codes, the table cleared long before it
+  // would need wider ones.
+  Out.push_back(8);
+  TBytes Codes;
+  uint32_t Bits = 0, Held = 0;
+  const auto Emit = [&](uint32_t Code) {
+    Bits |= Code << Held;
+    Held += 9;
+    while (Held >= 8) {
+      Codes.push_back(uint8_t(Bits));
+      Bits >>= 8;
+      Held -= 8;
+    }
+  };
+  for (size_t i = 0; i < Indices.size(); ++i) {
+    if (i % 250 == 0) Emit(256);
+    Emit(Indices[i]);
+  }
+  Emit(257);
+  if (Held > 0) Codes.push_back(uint8_t(Bits));
+  for (size_t At = 0; At < Codes.size(); At += 255) {
+    const size_t Count = std::min<size_t>(255, Codes.size() - At);
+    Out.push_back(uint8_t(Count));
+    Out.insert(Out.end(), Codes.begin() + long(At), Codes.begin() + long(At + Count));
+  }
+  Out.push_back(0);
+  Out.push_back(0x3B);
+  return Out;
 }
 
 TPngImage ReadPNG(const std::string& FileName) {

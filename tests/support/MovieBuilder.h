@@ -1,5 +1,6 @@
 // Test support: small SWF movies built in the test with the framework's own
-// writers, picture payloads, a JPEG encoder, a PNG reader and scratch folders.
+// writers, picture payloads, a JPEG encoder, an LZMA compressor, a PNG reader and
+// scratch folders.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,9 @@ class TMovieBuilder {
   TMovieBuilder& DefineBitsJPEG2(uint16_t Id, const TBytes& Data);
   // Alpha: the plain plane (top row first); it is compressed here.
   TMovieBuilder& DefineBitsJPEG3(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
+  // As DefineBitsJPEG3, with a deblocking value (8.8 fixed point) after the count.
+  TMovieBuilder& DefineBitsJPEG4(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha,
+                                 uint16_t Deblocking = 0x0100);
   // Pixels: the bitmap data as it inflates (see the *Data helpers below).
   TMovieBuilder& DefineBitsLossless(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
                                     const TBytes& Pixels, uint8_t ColorTableSize = 0);
@@ -42,6 +46,9 @@ class TMovieBuilder {
   TMovieBuilder& End();
 
   TBytes Build() const;
+  // The same movie as an LZMA movie (see LzmaMovie), whatever the builder's
+  // compression.
+  TBytes BuildLzma(bool EndMarker = false) const;
   // Writes the movie; throws std::runtime_error when the file cannot be written.
   void Save(const std::string& FileName) const;
 
@@ -51,8 +58,15 @@ class TMovieBuilder {
   TBytes FRecords;
 };
 
+// liblzma's LZMA1 compressor: an LZMA movie ("ZWS") from a plain one. The
+// first 8 bytes stay as they are but for the signature; then come the length
+// of the raw stream, the five property bytes and the raw stream, which ends
+// with an end marker when asked.
+TBytes LzmaMovie(const TBytes& Plain, bool EndMarker = false);
+
 // Record bodies, for tests that look at blocks.
 TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
+TBytes JPEG4Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha, uint16_t Deblocking);
 TBytes LosslessBody(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
                     const TBytes& Pixels, uint8_t ColorTableSize);
 
@@ -76,10 +90,20 @@ struct TRgbPicture {
 TRgbPicture Pattern(int Width, int Height, int Seed = 0);
 
 // libjpeg's compressor: a complete JPEG (baseline, 4:2:0 unless Gray).
-TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality = 85, bool Gray = false);
+TBytes EncodeJPEG(const TRgbPicture& Picture, int Quality = 85, bool Gray = false,
+                  bool Progressive = false);
 // The same picture split as DefineBits movies store it: the tables-only
 // stream (SOI, tables, EOI) and the abbreviated image stream (SOI ... EOI).
 std::pair<TBytes, TBytes> EncodeJPEGTablesAndImage(const TRgbPicture& Picture, int Quality = 85);
+
+// libpng's compressor: a PNG of colour type 6 from Width x Height RGBA
+// pixels, top row first.
+TBytes EncodePNG(int Width, int Height, const TBytes& Rgba);
+// A GIF89a file: a 256-entry colour table made from Palette (RGB triples,
+// the rest black), Width x Height indices top row first, and one transparent
+// index when Transparent is 0..255.
+TBytes EncodeGIF(int Width, int Height, const TBytes& Palette, const TBytes& Indices,
+                 int Transparent = -1);
 
 // libjpeg's decoder, for checks: true when Data decodes without error.
 bool DecodesAsJPEG(const TBytes& Data, int* Width = nullptr, int* Height = nullptr);

@@ -92,6 +92,8 @@ TEST_F(Corpus, EveryMovieWalksToTheEnd) {
     SCOPED_TRACE(Entry.path().filename().string());
     ++Movies;
     Walked Result = WalkMovie(Entry.path());
+    // Its body is never walked: see below.
+    if (Entry.path().filename() == "lzma-malformed.swf") continue;
     EXPECT_GT(Result.Records, 0);
   }
   EXPECT_GE(Movies, 14);
@@ -131,23 +133,25 @@ TEST_F(Corpus, NoPicturesMovieIsPlain) {
   EXPECT_TRUE(Result.Reports.empty());
 }
 
-TEST_F(Corpus, LzmaMovieFailsTheHeaderAndStopsAfterOneRecord) {
+// It declares a length of 1, which no movie can have, so its LZMA body is
+// not decoded; its bytes are left as they are and none of them is walked.
+TEST_F(Corpus, LzmaMovieDeclaringAnImpossibleLengthIsADamagedLzmaMovie) {
   Walked Result = WalkMovie(Folder / "lzma-malformed.swf");
   EXPECT_EQ(Result.Signature, 'Z');
   EXPECT_FALSE(Result.HeaderOk);
-  ASSERT_EQ(Result.Records, 1);
-  EXPECT_EQ(Result.Codes[4], 1);
-  EXPECT_EQ(Result.BodySizes[0], 13u);
-  ASSERT_EQ(Result.Reports.size(), 2u);
-  EXPECT_EQ(
-      Result.Reports[0].Text,
-      "0  Error  Invalid compression flag, class name: \"tHeaderItem\" with message: \"#90\"");
-  EXPECT_EQ(
-      Result.Reports[1].Text.rfind("0  Fatal error  Read data is more than the file size, "
-                                   "class name: \"tSWFStream\" with message: \"Requied size: ",
-                                   0),
-      0u);
-  EXPECT_NE(Result.Reports[1].Text.find("navigation terminated"), std::string::npos);
+  EXPECT_FALSE(Result.Compressed);
+  EXPECT_EQ(Result.ExpandedSize, 66u);
+  EXPECT_EQ(Result.Records, 0);
+  const std::string Item = ", class name: \"tHeaderItem\"";
+  std::vector<std::string> Texts;
+  for (const auto& Report : Result.Reports) Texts.push_back(Report.Text);
+  EXPECT_EQ(Texts, std::vector<std::string>({
+                       "0 (Warning) Can't decompress" + Item + ", (22)",
+                       "System error:     22, with message \"Invalid argument\", in class "
+                       "\"tHeaderItem\"",
+                       "0 (Warning) Internal file size is missing" + Item + ", (1)",
+                       "0  Error  File is corrupted or missing" + Item + ", (-2)",
+                   }));
 }
 
 }  // namespace

@@ -115,6 +115,21 @@ TEST_F(Collector, EntriesAccumulateInOrder) {
   EXPECT_EQ(Debugger.Entries()[1].Text, "0  Error  Can't execute reading process");
 }
 
+TEST_F(Collector, TheLogIsBoundedAndAClearStartsItAfresh) {
+  NamedItem Item;
+  for (size_t i = 0; i < tDebugger::MaxEntries + 500; ++i) {
+    Debugger.Report(&Item, errCantReadTag, mkError, 0, "");
+    Debugger.ReportSystemError(&Item, 0, "");
+  }
+  EXPECT_EQ(Debugger.Entries().size(), tDebugger::MaxEntries);
+  EXPECT_EQ(Debugger.Dropped(), 2 * (tDebugger::MaxEntries + 500) - tDebugger::MaxEntries);
+  Debugger.ClearEntries();
+  EXPECT_TRUE(Debugger.Entries().empty());
+  EXPECT_EQ(Debugger.Dropped(), 0u);
+  Debugger.Report(&Item, errCantReadTag, mkError, 0, "");
+  EXPECT_EQ(Debugger.Entries().size(), 1u);
+}
+
 TEST(ErrorTexts, EveryCodeHasItsTextAndKindsTheirs) {
   EXPECT_EQ(ErrorText(32768), "The rest of data is too large");
   EXPECT_EQ(ErrorText(32779), "Nececarry ZLib parameter (outestimate) is not set");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <zlib.h>
 
 #include <QImage>
 #include <algorithm>
@@ -68,15 +69,31 @@ class ExtractToolTest : public ::testing::Test {
   TTempDir Temp;
 };
 
+// The movie as it expands: a zlib-compressed body inflated after its
+// 8-byte header. Empty when the file is not such a movie.
+TBytes InflatedMovie(const std::string& FileName) {
+  TBytes File = ReadFileBytes(FileName);
+  if (File.size() < 8 || File[0] != 'C') return {};
+  uLongf Length = File[4] | File[5] << 8 | File[6] << 16 | uLongf(File[7]) << 24;
+  TBytes Movie(Length);
+  if (Length < 8) return {};
+  std::copy(File.begin(), File.begin() + 8, Movie.begin());
+  uLongf Expanded = Length - 8;
+  if (uncompress(Movie.data() + 8, &Expanded, File.data() + 8, uLong(File.size() - 8)) != Z_OK)
+    return {};
+  Movie.resize(8 + Expanded);
+  return Movie;
+}
+
 // A small movie of every kind.
-TMovieBuilder AllKinds() {
+TMovieBuilder AllKinds(bool Compressed = true) {
   TRgbPicture Photo = Pattern(12, 6, 2);
   auto Split = EncodeJPEGTablesAndImage(Photo);
   TBytes Jpeg = EncodeJPEG(Photo);
   TBytes Alpha(12 * 6, 128);
   TBytes Cm = ColorMappedData({1, 2, 3, 4, 5, 6, 7, 8}, {0, 1, 1, 0, 1, 1}, 3, 2);
   std::vector<uint32_t> Argb = {0x80FF0000, 0xFF00FF00, 0x000000FF, 0x40102030};
-  TMovieBuilder M(true);
+  TMovieBuilder M(Compressed);
   M.JPEGTables(Split.first)
       .DefineBits(1, Split.second)
       .DefineBitsJPEG2(2, Jpeg)
@@ -138,7 +155,7 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
       << R.Err;
   EXPECT_NE(R.Err.find(Cut + ": the movie is damaged"), std::string::npos) << R.Err;
   EXPECT_EQ(R.Err.find(Good), std::string::npos) << R.Err;
-  EXPECT_EQ(R.Out, BadAlpha + ": 1 pictures saved\n" + Cut + ": 1 pictures saved\n" + Good +
+  EXPECT_EQ(R.Out, BadAlpha + ": 1 picture saved\n" + Cut + ": 1 picture saved\n" + Good +
                        ": 6 pictures saved\n");
   // What could be saved was saved.
   EXPECT_TRUE(FileExists(Out + "badalpha.swf/JPEG/Image0.jpg"));
@@ -147,6 +164,32 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
   EXPECT_EQ(Tree(Out + "good.swf").size(), 3u + 9);
   EXPECT_FALSE(IsDirectory(Out + "absent.swf"));
   EXPECT_FALSE(IsDirectory(Out + "notes.swf"));
+}
+
+// Pictures that give nothing to write get no file and are not counted as saved.
+TEST_F(ExtractToolTest, PicturesWithNothingToSaveGetNoFileAndFailTheRun) {
+  TBytes Jpeg = EncodeJPEG(Pattern(4, 4));
+  std::string Path =
+      Movie("empty.swf", TMovieBuilder()
+                             .DefineBitsJPEG2(1, {1, 2, 3, 0xFF, 0xD9, 4})  // repair keeps nothing
+                             .DefineBitsJPEG2(2, Jpeg)
+                             .Tag(20, {3, 0, 5, 40, 0, 40, 0})  // no pixel data
+                             .Tag(6, {1, 0})  // DefineBits too short for its layout
+                             .End());
+  std::string Out = Temp.Path() + "out/";
+  TRun R = Run({"--out", Out, Path});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Out, Path + ": 1 picture saved\n");
+  for (int N : {0, 2, 3})
+    EXPECT_NE(
+        R.Err.find(Path + ": picture " + std::to_string(N) + " holds nothing that can be saved"),
+        std::string::npos)
+        << N << "\n"
+        << R.Err;
+  EXPECT_EQ(R.Err.find("picture 1 "), std::string::npos) << R.Err;
+  auto Files = Tree(Out + "empty.swf");
+  EXPECT_EQ(Files.size(), 3u + 1) << "the three folders and Image1.jpg";
+  EXPECT_EQ(Files["JPEG/Image1.jpg"], Jpeg);
 }
 
 TEST_F(ExtractToolTest, AFolderThatCannotBeCreatedIsExplained) {
@@ -218,6 +261,152 @@ TEST_F(ExtractToolTest, TakesTheImageFolderAndPrefixFromConfigIni) {
 }
 
 // ---------------------------------------------------------------------------
+// LZMA movies and cut compressed bodies
+// ---------------------------------------------------------------------------
+
+TEST_F(ExtractToolTest, LzmaMoviesSaveWhatTheirPlainAndZlibVersionsSave) {
+  struct TVersion {
+    const char* Name;
+    TBytes Data;
+    char Signature;
+  };
+  const TVersion Versions[] = {{"plain", AllKinds(false).Build(), 'F'},
+                               {"zlib", AllKinds().Build(), 'C'},
+                               {"lzma", AllKinds().BuildLzma(false), 'Z'},
+                               {"lzma-end-marker", AllKinds().BuildLzma(true), 'Z'}};
+  std::map<std::string, TBytes> Plain;
+  for (const TVersion& V : Versions) {
+    SCOPED_TRACE(V.Name);
+    // The same file name for each, so the trees compare whole.
+    std::string Folder = Temp.Path() + V.Name + "/";
+    ASSERT_EQ(mkdir(Folder.c_str(), 0777), 0);
+    WriteFileBytes(Folder + "scene.swf", V.Data);
+    TRun R = Run({"--out", Folder + "out", Folder + "scene.swf"});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Err, "");
+    EXPECT_EQ(R.Out, Folder + "scene.swf: 6 pictures saved\n");
+    auto Files = Tree(Folder + "out");
+    EXPECT_EQ(Files.size(), 3u + 1 + 9);
+    if (Plain.empty()) Plain = Files;
+    EXPECT_TRUE(Files == Plain);
+
+    std::string Images = Folder + "images/";
+    ASSERT_EQ(mkdir(Images.c_str(), 0777), 0);
+    TWorkspace W(Folder + "work/");
+    ResetWorkspace(W, 150);
+    DropPictureStores(W);
+    TWalkResult Walk = OpenAndExtract(W, Folder + "scene.swf", Images, nullptr);
+    EXPECT_TRUE(Walk.Loaded && Walk.HeaderRead && Walk.Complete);
+    EXPECT_EQ(Walk.Signature, V.Signature);
+    EXPECT_FALSE(Walk.BodyCut);
+    EXPECT_FALSE(Walk.BodyLost);
+    EXPECT_EQ(SaveAllPictures(W, "Image", nullptr), 0);
+    EXPECT_TRUE(Tree(Images) == Plain);
+  }
+}
+
+// Two pictures, then a record of noise in which the cuts fall.
+TMovieBuilder TwoPicturesThenNoise(bool Compressed) {
+  TBytes Noise(20000);
+  uint32_t Seed = 99;
+  for (auto& Byte : Noise) Byte = uint8_t((Seed = Seed * 1103515245u + 12345u) >> 24);
+  std::vector<uint32_t> Argb = {0x80FF0000, 0xFF00FF00, 0x000000FF, 0x40102030};
+  TMovieBuilder M(Compressed);
+  M.DefineBitsJPEG2(1, EncodeJPEG(Pattern(12, 6, 1)))
+      .DefineBitsLossless2(2, 5, 2, 2, ARGBData(Argb))
+      .Tag(2, Noise)
+      .End();
+  return M;
+}
+
+TEST_F(ExtractToolTest, CutCompressedMoviesKeepThePicturesBeforeTheCutAndSayTheyAreDamaged) {
+  auto Cut = [](TBytes Data) {
+    Data.resize(Data.size() * 6 / 10);
+    return Data;
+  };
+  // A whole LZMA body under a declared length of 1 GiB ends long before it.
+  TBytes Huge = TwoPicturesThenNoise(false).BuildLzma();
+  const uint32_t Gib = 1u << 30;
+  for (int i = 0; i < 4; ++i) Huge[4 + i] = uint8_t(Gib >> (8 * i));
+  struct TCase {
+    const char* Name;
+    TBytes Data;
+    char Signature;
+  };
+  const TCase Cases[] = {
+      {"zlib-cut.swf", Cut(TwoPicturesThenNoise(true).Build()), 'C'},
+      {"lzma-cut.swf", Cut(TwoPicturesThenNoise(false).BuildLzma()), 'Z'},
+      {"lzma-end-marker-cut.swf", Cut(TwoPicturesThenNoise(false).BuildLzma(true)), 'Z'},
+      {"lzma-declaring-1-GiB.swf", Huge, 'Z'}};
+  const uint32_t Declared = uint32_t(TwoPicturesThenNoise(false).Build().size() - 8);
+  std::string Out = Temp.Path() + "out/";
+  std::string Whole = Movie("whole.swf", TwoPicturesThenNoise(true));
+  ASSERT_EQ(Run({"--out", Out, Whole}).Status, 0);
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::string Path = Temp.Path() + C.Name;
+    WriteFileBytes(Path, C.Data);
+    TRun R = Run({"--out", Out, Path});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Out, Path + ": 2 pictures saved\n");
+
+    // How much decoded, as the core tells it.
+    std::string Images = Temp.Path() + "images/";
+    mkdir(Images.c_str(), 0777);
+    TWorkspace W(Temp.Path() + "work/");
+    ResetWorkspace(W, 150);
+    DropPictureStores(W);
+    TWalkResult Walk = OpenAndExtract(W, Path, Images, nullptr);
+    EXPECT_EQ(Walk.Signature, C.Signature);
+    EXPECT_TRUE(Walk.HeaderRead);
+    EXPECT_TRUE(Walk.BodyCut);
+    EXPECT_FALSE(Walk.Complete);
+    EXPECT_EQ(Walk.BodyDeclared, C.Data == Huge ? Gib - 8 : Declared);
+    EXPECT_GT(Walk.BodyDecoded, 200u);
+    EXPECT_LT(Walk.BodyDecoded, C.Data == Huge ? Declared + 1 : Declared);
+    EXPECT_EQ(W.Pictures.Count, 2);
+    EXPECT_EQ(R.Err, "quillory-extract: " + Path +
+                         ": the movie is damaged: its compressed body ends after " +
+                         std::to_string(Walk.BodyDecoded) + " of the " +
+                         std::to_string(Walk.BodyDeclared) +
+                         " bytes it declares; the pictures found before the damage were saved.\n");
+    EXPECT_TRUE(Tree(Out + C.Name) == Tree(Out + "whole.swf"));
+  }
+}
+
+TEST_F(ExtractToolTest, BodiesThatCannotBeExpandedAndFilesThatAreNoMovies) {
+  TBytes Lzma = AllKinds().BuildLzma();
+  Lzma[12] = 0xFF;  // no valid LZMA properties
+  TBytes Zlib = AllKinds().Build();
+  for (int i = 0; i < 4; ++i) Zlib[4 + i] = 0xFF;  // a length no body of its size can have
+  struct TCase {
+    const char* Name;
+    TBytes Data;
+    std::string Sentence;
+  };
+  const TCase Cases[] = {
+      {"lzma.swf", Lzma,
+       "is a damaged LZMA movie: its compressed body could not be decoded, so no pictures were "
+       "found in it."},
+      {"zlib.swf", Zlib,
+       "the movie is damaged: its compressed body could not be expanded and was read as it "
+       "stands; the pictures found in it were saved."},
+      {"zip.swf",
+       {'P', 'K', 3, 4, 20, 0},
+       "is not an SWF movie (it does not begin with FWS, CWS or ZWS); nothing was extracted."},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    std::string Path = Temp.Path() + C.Name;
+    WriteFileBytes(Path, C.Data);
+    TRun R = Run({"--out", Temp.Path() + "out/", Path});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_NE(R.Err.find("quillory-extract: " + Path + ": " + C.Sentence + "\n"), std::string::npos)
+        << R.Err;
+  }
+}
+
+// ---------------------------------------------------------------------------
 // The sample movies
 // ---------------------------------------------------------------------------
 
@@ -234,13 +423,13 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
                                                {"lossless2-argb-small.swf", 1},
                                                {"jpeg2-photo.swf", 1},
                                                {"jpeg2-1x1.swf", 1},
-                                               {"lossless-huge-declared-size.swf", 1},
+                                               {"lossless-huge-declared-size.swf", 0},
                                                {"no-pictures.swf", 0}};
-  // Damaged on purpose: what their files hold is not a picture.
-  const std::set<std::string> Damaged = {"jpeg2-broken-huffman.swf/JPEG/Image0.jpg",
-                                         "jpeg2-with-png-payloads.swf/JPEG/Image0.jpg",
-                                         "jpeg2-with-png-payloads.swf/JPEG/Image2.jpg",
-                                         "lossless-huge-declared-size.swf/BMP/Image0.bmp"};
+  // Damaged on purpose: what its file holds is not a picture.
+  const std::set<std::string> Damaged = {"jpeg2-broken-huffman.swf/JPEG/Image0.jpg"};
+  // Stored whole in JPEG records: saved as they are, nothing else for them.
+  const std::set<std::string> Payloads = {"jpeg2-with-png-payloads.swf/PNG/Image0.png",
+                                          "jpeg2-with-png-payloads.swf/PNG/Image2.png"};
 
   std::vector<std::string> Movies;
   for (const auto& E : fs::directory_iterator(Corpus))
@@ -252,11 +441,11 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
   TRun R = Run(Args);
 
   std::map<std::string, int> Counts;
-  // Lines read "<path>/<movie>: N pictures saved".
-  const std::string Tail = " pictures saved";
+  // Lines read "<path>/<movie>: N pictures saved" ("1 picture saved").
   std::istringstream Lines(R.Out);
   for (std::string L; std::getline(Lines, L);) {
     size_t Colon = L.rfind(": ");
+    const std::string Tail = L.ends_with(" 1 picture saved") ? " picture saved" : " pictures saved";
     if (Colon == std::string::npos || !L.ends_with(Tail)) continue;
     std::string Number = L.substr(Colon + 2, L.size() - Tail.size() - Colon - 2);
     if (Number.empty() || Number.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -268,16 +457,19 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
     EXPECT_EQ(Counts[Name], Count) << Name;
   }
 
+  // The huge lossless picture has nothing a file could hold; it is told.
+  EXPECT_NE(R.Err.find("lossless-huge-declared-size.swf: picture 0 holds nothing"),
+            std::string::npos)
+      << R.Err;
+  EXPECT_EQ(R.Status, 1);
+
   int Checked = 0;
-  for (const auto& [Rel, Bytes] : Tree(Out)) {
+  const auto Files = Tree(Out);
+  for (const auto& [Rel, Bytes] : Files) {
+    if (Bytes == TBytes{'/'}) continue;  // a folder
+    EXPECT_FALSE(Bytes.empty()) << Rel;
     bool Jpeg = Rel.ends_with(".jpg"), Bmp = Rel.ends_with(".bmp");
-    if (!Jpeg && !Bmp) continue;
-    if (Damaged.count(Rel)) {
-      if (Rel.find("payloads") != std::string::npos || Bmp) {
-        EXPECT_TRUE(Bytes.empty()) << Rel;
-      }
-      continue;
-    }
+    if (Damaged.count(Rel) || (!Jpeg && !Bmp)) continue;
     ++Checked;
     if (Jpeg) {
       EXPECT_TRUE(DecodesAsJPEG(Bytes)) << Rel;
@@ -288,6 +480,78 @@ TEST_F(ExtractToolTest, CorpusPicturesAreCountedAndDecode) {
   }
   EXPECT_GE(Checked, 20);
   for (const std::string& Rel : Damaged) EXPECT_TRUE(FileExists(Out + Rel)) << Rel;
+  EXPECT_FALSE(Files.count("lossless-huge-declared-size.swf/BMP/Image0.bmp"));
+
+  // The payload movie: two PNG files exactly as the movie stores them, and
+  // JPEGs for the two real JPEG pictures only.
+  EXPECT_FALSE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image0.jpg"));
+  EXPECT_FALSE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image2.jpg"));
+  EXPECT_TRUE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image1.jpg"));
+  EXPECT_TRUE(Files.count("jpeg2-with-png-payloads.swf/JPEG/Image3.jpg"));
+  EXPECT_FALSE(Files.count("jpeg2-with-png-payloads.swf/GIF"));
+  const TBytes Body = InflatedMovie(Corpus + "/jpeg2-with-png-payloads.swf");
+  ASSERT_FALSE(Body.empty());
+  for (const std::string& Rel : Payloads) {
+    SCOPED_TRACE(Rel);
+    ASSERT_TRUE(Files.count(Rel));
+    const TBytes& Png = Files.at(Rel);
+    ASSERT_GT(Png.size(), 8u);
+    EXPECT_EQ(Png[0], 0x89);
+    // Byte for byte the bytes of its record: the record's body is the
+    // character ID and then exactly this file.
+    auto At = std::search(Body.begin(), Body.end(), Png.begin(), Png.end());
+    ASSERT_NE(At, Body.end());
+    const size_t Offset = size_t(At - Body.begin());
+    ASSERT_GE(Offset, 8u);
+    // The record header just before: a long header of code 21 whose length
+    // is the character ID plus the file.
+    const uint16_t Code = uint16_t(Body[Offset - 8] | Body[Offset - 7] << 8);
+    const uint32_t Length = uint32_t(Body[Offset - 6] | Body[Offset - 5] << 8 |
+                                     Body[Offset - 4] << 16 | uint32_t(Body[Offset - 3]) << 24);
+    EXPECT_EQ(Code >> 6, 21);
+    EXPECT_EQ(Code & 0x3F, 0x3F);
+    EXPECT_EQ(Length, Png.size() + 2);
+    QImage Image;
+    EXPECT_TRUE(Image.loadFromData(Png.data(), int(Png.size()), "PNG"));
+  }
+}
+
+// The zlib movie cut after 7,000 of its 13,928 bytes, and the LZMA movie that
+// declares a length of 1.
+TEST_F(ExtractToolTest, CorpusCutAndLzmaMoviesAreSaidToBeDamaged) {
+  std::string Corpus = QUILLORY_CORPUS_DIR;
+  if (!IsDirectory(Corpus)) GTEST_SKIP() << "no sample movies in " << Corpus;
+  TBytes Mixed = ReadFileBytes(Corpus + "/mixed-all-kinds.swf");
+  ASSERT_EQ(Mixed.size(), 13928u);
+  std::string Cut = Temp.Path() + "mixed-cut.swf";
+  WriteFileBytes(Cut, TBytes(Mixed.begin(), Mixed.begin() + 7000));
+  std::string Lzma = Corpus + "/lzma-malformed.swf";
+  std::string Out = Temp.Path() + "out/";
+
+  TRun R = Run({"--out", Out, Cut});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Out, Cut + ": 4 pictures saved\n");
+  EXPECT_EQ(R.Err, "quillory-extract: " + Cut +
+                       ": the movie is damaged: its compressed body ends after 9786 of the 17377 "
+                       "bytes it declares; the pictures found before the damage were saved.\n");
+  // The pictures wholly before the cut are those of the whole movie; the
+  // fourth keeps its JPEG, its alpha plane runs into the cut.
+  ASSERT_EQ(Run({"--out", Out, Corpus + "/mixed-all-kinds.swf"}).Status, 0);
+  auto FromCut = Tree(Out + "mixed-cut.swf"), FromWhole = Tree(Out + "mixed-all-kinds.swf");
+  for (const char* Name : {"JPEG/Image0.jpg", "BMP/Image1.bmp", "PNG/Image1.png", "BMP/Image2.bmp",
+                           "JPEG/Image3.jpg"}) {
+    ASSERT_TRUE(FromCut.count(Name)) << Name;
+    EXPECT_TRUE(FromCut[Name] == FromWhole[Name]) << Name;
+  }
+  EXPECT_TRUE(FromCut.count("PNG/Image3.png"));
+  EXPECT_EQ(FromCut.size(), 3u + 6);
+
+  R = Run({"--out", Out, Lzma});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Out, Lzma + ": 0 pictures saved\n");
+  EXPECT_EQ(R.Err, "quillory-extract: " + Lzma +
+                       ": is a damaged LZMA movie: its compressed body could not be decoded, so "
+                       "no pictures were found in it.\n");
 }
 
 }  // namespace
