@@ -64,6 +64,20 @@ constexpr const char* mesColorMode32 = "mesColorMode32";
 constexpr const char* mesNothingToSave = "mesNothingToSave";
 constexpr const char* mesFileNotWritten = "mesFileNotWritten";
 constexpr const char* mesPNGNotComposed = "mesPNGNotComposed";
+// Why a movie was not read whole: the sentences quillory-extract gives, and
+// what the window shows of it.
+constexpr const char* mesCannotRead = "mesCannotRead";  // %1: the system's reason
+constexpr const char* mesNotAMovie = "mesNotAMovie";
+constexpr const char* mesLZMALost = "mesLZMALost";
+constexpr const char* mesBodyLost = "mesBodyLost";
+constexpr const char* mesBodyCut = "mesBodyCut";  // %1 of %2 bytes
+constexpr const char* mesHeaderDamaged = "mesHeaderDamaged";
+constexpr const char* mesRecordDamaged = "mesRecordDamaged";  // at byte %1 of %2
+constexpr const char* mesPicturesBeforeDamage = "mesPicturesBeforeDamage";
+constexpr const char* mesPicturesFoundShown = "mesPicturesFoundShown";
+constexpr const char* mesStatusNotRead = "mesStatusNotRead";
+constexpr const char* mesStatusNotAMovie = "mesStatusNotAMovie";
+constexpr const char* mesStatusDamaged = "mesStatusDamaged";
 
 // Window and component names: each is the objectName of its object and the
 // Lang.ini section of its text.

@@ -27,6 +27,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "app/About.h"
@@ -676,6 +677,7 @@ void TMainForm::OpenMovie(const QString& Path) {
     ErrorBox(this, QString::fromUtf8(Error.what()));
   }
   FWalking = false;
+  FWalk = Walk;
   // A movie worth opening again is worth listing, and its folder is where
   // the next Open starts.
   if (Walk.HeaderRead) FSettings.MovieOpened(Path.toStdString());
@@ -740,16 +742,32 @@ void TMainForm::DrawPictures(uint64_t Generation) {
   const bool Ours = Active == this || Active == FAbout;
   FAbout->EndSplash();
   if (Ours && isVisible()) activateWindow();
-  SetPanelMessage(0, [this] { return Lang(mesReady); });
+  // A movie not read whole says what is wrong, in the status bar and in a
+  // box; the NO IMAGES sign is for movies read whole that hold no picture.
+  const TWalkProblem Problem = WalkProblem(FWalk);
+  const char* Status = Problem == wpNone         ? mesReady
+                       : Problem == wpCannotRead ? mesStatusNotRead
+                       : Problem == wpNotAMovie  ? mesStatusNotAMovie
+                                                 : mesStatusDamaged;
+  SetPanelMessage(0, [this, Status] { return Lang(Status); });
   if (Count == 0) {
     VDT->SetRootNodeCount(0);
     ASaveAll->setEnabled(false);
-    Image3->show();
-    Image2->show();
-    VDT->hide();
+    if (Problem == wpNone) {
+      Image3->show();
+      Image2->show();
+      VDT->hide();
+    }
   } else {
     ASaveAll->setEnabled(true);
   }
+  if (Problem == wpNone) return;
+  QString Text = WalkProblemSentence(FSettings.ProgramDir, FSettings.Language, FWalk);
+  if (Count > 0)
+    Text += QLatin1Char(' ') + Lang(Problem == wpNotAMovie || Problem == wpBodyLost
+                                        ? mesPicturesFoundShown
+                                        : mesPicturesBeforeDamage);
+  ShowNote(QMessageBox::Warning, FMoviePath + QLatin1String("\n\n") + Text);
 }
 
 int TMainForm::ShowableRows() const {
@@ -800,6 +818,33 @@ void TMainForm::FormResize() {
   TBXToolWindow2->setGeometry(TBXDock2->width() - InfoPanelWidth, 0, InfoPanelWidth, DockHeight);
   LayoutGrid();
   update();
+}
+
+QString TMainForm::WalkProblemSentence(const std::string& ProgramDir, const std::string& Language,
+                                       const TWalkResult& Walk) {
+  const auto Text = [&](const char* Key, QStringList Arguments = {}) {
+    return LangFormat(ProgramDir, Key, Language, Arguments);
+  };
+  switch (WalkProblem(Walk)) {
+    case wpCannotRead:
+      return Text(mesCannotRead, {QString::fromLocal8Bit(std::strerror(Walk.LoadError))});
+    case wpNotAMovie:
+      return Text(mesNotAMovie);
+    case wpLZMALost:
+      return Text(mesLZMALost);
+    case wpBodyLost:
+      return Text(mesBodyLost);
+    case wpBodyCut:
+      return Text(mesBodyCut,
+                  {QString::number(Walk.BodyDecoded), QString::number(Walk.BodyDeclared)});
+    case wpHeaderDamaged:
+      return Text(mesHeaderDamaged);
+    case wpRecordDamaged:
+      return Text(mesRecordDamaged,
+                  {QString::number(Walk.DamagedAt), QString::number(Walk.MovieSize)});
+    default:
+      return {};
+  }
 }
 
 int TMainForm::SplashShare(int32_t Done, int32_t Count) {

@@ -290,6 +290,10 @@ class TMainForm : public QMainWindow {
   // The splash bar's position once Done of Count thumbnails are built: the
   // exact share of 85, so the bar moves for any count.
   static int SplashShare(int32_t Done, int32_t Count);
+  // Why the movie of Walk was not read whole, in Language (empty when it
+  // was): the sentence quillory-extract gives.
+  static QString WalkProblemSentence(const std::string& ProgramDir, const std::string& Language,
+                                     const TWalkResult& Walk);
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -337,6 +341,7 @@ class TMainForm : public QMainWindow {
   bool FWalking = false;
   bool FSaving = false;
   QString FMoviePath;                  // the movie opened last, empty before the first
+  TWalkResult FWalk;                   // how the open of the movie shown went
   bool FPreviewReduced = false;        // the preview shows fewer pixels than its picture has
   int FLastZoom = 1;                   // the zoom a double-click goes back to
   std::vector<TDrawThread*> FThreads;  // threads not finished yet

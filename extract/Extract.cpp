@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "extract/Scripts.h"
@@ -166,6 +167,41 @@ class TRecordHandler {
 
 }  // namespace
 
+TWalkProblem WalkProblem(const TWalkResult& Walk) {
+  if (!Walk.Loaded) return wpCannotRead;
+  if (Walk.Signature == 0) return wpNotAMovie;
+  if (Walk.BodyLost) return Walk.Signature == 'Z' ? wpLZMALost : wpBodyLost;
+  if (Walk.BodyCut) return wpBodyCut;
+  if (!Walk.HeaderRead) return wpHeaderDamaged;
+  if (!Walk.Complete) return wpRecordDamaged;
+  return wpNone;
+}
+
+std::string WalkProblemText(const TWalkResult& Walk) {
+  switch (WalkProblem(Walk)) {
+    case wpCannotRead:
+      return std::string("The file cannot be read: ") + std::strerror(Walk.LoadError) + ".";
+    case wpNotAMovie:
+      return "The file is not an SWF movie: it does not begin with FWS, CWS or ZWS.";
+    case wpLZMALost:
+      return "The movie is damaged: its LZMA-compressed body could not be decoded.";
+    case wpBodyLost:
+      return "The movie is damaged: its compressed body could not be expanded and was read as "
+             "it stands.";
+    case wpBodyCut:
+      return "The movie is damaged: its compressed body ends after " +
+             std::to_string(Walk.BodyDecoded) + " of the " + std::to_string(Walk.BodyDeclared) +
+             " bytes it declares.";
+    case wpHeaderDamaged:
+      return "The movie is damaged: its header is cut short.";
+    case wpRecordDamaged:
+      return "The movie is damaged at byte " + std::to_string(Walk.DamagedAt) + " of " +
+             std::to_string(Walk.MovieSize) + ": the record there runs past the end of the movie.";
+    default:
+      return {};
+  }
+}
+
 TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
                            const std::string& ImageDir, TExtractObserver* Observer) {
   TWalkResult Result;
@@ -181,7 +217,9 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
   for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"})
     mkdir((Workspace.OutputDir + Sub).c_str(), 0777);  // once each; failures show at export
 
+  errno = 0;
   Result.Loaded = Movie->LoadFromFile(MoviePath);
+  if (!Result.Loaded) Result.LoadError = errno ? errno : EIO;
   if (Observer) Observer->WalkStarted(MoviePath);
 
   tHeaderItem Header(0, 255);
@@ -202,6 +240,7 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
     if (SkipEndRecords(*Movie) && Observer)
       Observer->WalkProgress(ProgressPercent(Movie->Position(), Movie->Size()));
     int32_t Before = Movie->Remaining();
+    const uint32_t RecordStart = Movie->Position();
     uint16_t Code = 0;
     bool LongHeader = false;
     tSWFStream TagBody;
@@ -209,6 +248,8 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
       // Fewer than 2 bytes left is the normal end; anything else is a record
       // that could not be read.
       Result.Complete = Before < 2 && !Result.BodyCut && !Result.BodyLost;
+      if (Before >= 2) Result.DamagedAt = RecordStart;
+      Result.MovieSize = Movie->Size();
       break;
     }
     switch (Code) {

@@ -247,7 +247,26 @@ struct TWalkResult {
   bool BodyLost = false;      // the compressed body could not be expanded at all
   uint32_t BodyDecoded = 0;   // bytes the compressed body expanded to ...
   uint32_t BodyDeclared = 0;  // ... of those it declares (the movie's length less 8)
+  int LoadError = 0;          // the system's error when the file could not be read
+  uint32_t DamagedAt = 0;     // where the record that could not be read starts ...
+  uint32_t MovieSize = 0;     // ... in the movie as expanded, of this many bytes
 };
+
+// What kept an open from reading a movie whole, most telling first.
+enum TWalkProblem : uint8_t {
+  wpNone,
+  wpCannotRead,     // the file could not be read
+  wpNotAMovie,      // it does not begin with FWS, CWS or ZWS
+  wpLZMALost,       // its LZMA body could not be decoded at all
+  wpBodyLost,       // its zlib body could not be expanded and was read as it stands
+  wpBodyCut,        // its compressed body ends before its declared length
+  wpHeaderDamaged,  // its header is cut short
+  wpRecordDamaged,  // a record runs past the end of the movie
+};
+TWalkProblem WalkProblem(const TWalkResult& Walk);
+// The plain sentence that tells the problem (empty for wpNone). The window
+// shows the same sentences in the interface's language.
+std::string WalkProblemText(const TWalkResult& Walk);
 // The walk of an open, given the chosen movie: creates the per-movie output
 // folders under ImageDir, loads and walks the movie, fills the picture list
 // (which it empties first).

@@ -47,21 +47,21 @@ bool IsDirectory(const std::string& Path) {
 }
 
 // A movie starts with "FWS" (plain), "CWS" (zlib) or "ZWS" (LZMA). Anything
-// else is not one this program reads; the reason is told in the answer.
-bool LooksLikeMovie(const std::string& Path, std::string& Reason) {
+// else is not one this program reads, and gets no folders: the answer tells
+// what a walk would have found.
+bool LooksLikeMovie(const std::string& Path, TWalkResult& Probe) {
+  Probe = TWalkResult();
   FILE* File = std::fopen(Path.c_str(), "rb");
   if (!File) {
-    Reason = std::string("cannot be read: ") + std::strerror(errno);
+    Probe.LoadError = errno;
     return false;
   }
+  Probe.Loaded = true;
   unsigned char Signature[3] = {0, 0, 0};
   size_t Got = std::fread(Signature, 1, 3, File);
   std::fclose(File);
-  bool Swf = Got == 3 && (Signature[0] == 'F' || Signature[0] == 'C' || Signature[0] == 'Z') &&
-             Signature[1] == 'W' && Signature[2] == 'S';
-  if (Swf) return true;
-  Reason = "is not an SWF movie (it does not begin with FWS, CWS or ZWS)";
-  return false;
+  return Got == 3 && (Signature[0] == 'F' || Signature[0] == 'C' || Signature[0] == 'Z') &&
+         Signature[1] == 'W' && Signature[2] == 'S';
 }
 
 // Progress on a terminal for movies that take a while, and the failures of
@@ -161,17 +161,13 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
                   const std::string& Prefix, bool Terminal) {
   TConsole Console(Movie, Terminal);
   struct stat St;
-  if (stat(Movie.c_str(), &St) != 0) {
-    Console.Say(std::string("cannot be read: ") + std::strerror(errno) + ".");
+  if (stat(Movie.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) {
+    Console.Say("This is a folder, not a movie.");
     return false;
   }
-  if (S_ISDIR(St.st_mode)) {
-    Console.Say("is a folder, not a movie.");
-    return false;
-  }
-  std::string Reason;
-  if (!LooksLikeMovie(Movie, Reason)) {
-    Console.Say(Reason + "; nothing was extracted.");
+  TWalkResult Probe;
+  if (!LooksLikeMovie(Movie, Probe)) {
+    Console.Say(WalkProblemText(Probe) + " Nothing was extracted.");
     return false;
   }
 
@@ -180,7 +176,7 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
   TWalkResult Walk = OpenAndExtract(Workspace, Movie, ImageDir, &Console);
   bool Ok = true;
   if (!Walk.Loaded) {
-    Console.Say(std::string("cannot be read: ") + std::strerror(errno) + ".");
+    Console.Say(WalkProblemText(Walk) + " Nothing was extracted.");
     return false;
   }
   for (const char* Sub : {"", "JPEG/", "BMP/", "PNG/"}) {
@@ -200,26 +196,24 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
     Console.Say(std::to_string(Console.FileMessages() - MaxFileMessages) +
                 " more files could not be written.");
   if (Console.FailedPictures() > 0) Ok = false;
-  if (Walk.BodyLost && Walk.Signature == 'Z') {
-    Console.Say(
-        "is a damaged LZMA movie: its compressed body could not be decoded, so no "
-        "pictures were found in it.");
-    Ok = false;
-  } else if (Walk.BodyLost) {
-    Console.Say(
-        "the movie is damaged: its compressed body could not be expanded and was read "
-        "as it stands; the pictures found in it were saved.");
-    Ok = false;
-  } else if (Walk.BodyCut) {
-    Console.Say("the movie is damaged: its compressed body ends after " +
-                std::to_string(Walk.BodyDecoded) + " of the " + std::to_string(Walk.BodyDeclared) +
-                " bytes it declares; the pictures found before the damage were saved.");
-    Ok = false;
-  } else if (!Walk.HeaderRead || !Walk.Complete) {
-    Console.Say(
-        "the movie is damaged: it could not be read to its end; the pictures found "
-        "before the damage were saved.");
-    Ok = false;
+  // The same sentences the window shows, and what became of the pictures.
+  switch (WalkProblem(Walk)) {
+    case wpNone:
+      break;
+    case wpNotAMovie:
+    case wpLZMALost:
+      Console.Say(WalkProblemText(Walk) +
+                  (Count > 0 ? " The pictures found in it were saved." : " No picture was found."));
+      Ok = false;
+      break;
+    case wpBodyLost:
+      Console.Say(WalkProblemText(Walk) + " The pictures found in it were saved.");
+      Ok = false;
+      break;
+    default:
+      Console.Say(WalkProblemText(Walk) + " The pictures found before the damage were saved.");
+      Ok = false;
+      break;
   }
   const int32_t Saved = Count - Console.FailedPictures();
   std::printf("%s: %d %s saved\n", Movie.c_str(), Saved, Saved == 1 ? "picture" : "pictures");

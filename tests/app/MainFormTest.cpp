@@ -291,23 +291,77 @@ TEST_F(MainFormTest, OpenBuildsEveryThumbnailAndEndsReady) {
 }
 
 TEST_F(MainFormTest, MovieWithoutPicturesShowsThePlaceholder) {
-  // An empty movie, and a file that cannot be read at all.
   TMovieBuilder().End().Save(Program + "empty.swf");
-  for (const std::string& Path : {Program + "empty.swf", Program + "missing.swf"}) {
-    TMainForm& F = Start();
-    ShowWithGrid(530);
-    Open(Path);
-    EXPECT_EQ(F.Workspace().Pictures.Count, 0) << Path;
-    EXPECT_EQ(F.PanelText(1), Total(0));
-    EXPECT_EQ(F.PanelText(0), Lang(mesReady));
-    EXPECT_FALSE(F.ASaveAll->isEnabled());
-    EXPECT_FALSE(F.buttonSaveAll->isEnabled());
-    EXPECT_EQ(F.VDT->RootNodeCount(), 0);
-    EXPECT_FALSE(F.VDT->isVisible());
-    EXPECT_TRUE(F.Image2->isVisible());
-    EXPECT_TRUE(F.Image3->isVisible());
-    EXPECT_EQ(F.Image2->Picture().size(), QSize(300, 225));
-    EXPECT_FALSE(F.FAbout->isVisible());
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Program + "empty.swf");
+  EXPECT_EQ(F.Workspace().Pictures.Count, 0);
+  EXPECT_EQ(F.PanelText(1), Total(0));
+  EXPECT_EQ(F.PanelText(0), Lang(mesReady));
+  EXPECT_FALSE(F.ASaveAll->isEnabled());
+  EXPECT_FALSE(F.buttonSaveAll->isEnabled());
+  EXPECT_EQ(F.VDT->RootNodeCount(), 0);
+  EXPECT_FALSE(F.VDT->isVisible());
+  EXPECT_TRUE(F.Image2->isVisible());
+  EXPECT_TRUE(F.Image3->isVisible());
+  EXPECT_EQ(F.Image2->Picture().size(), QSize(300, 225));
+  EXPECT_FALSE(F.FAbout->isVisible());
+  EXPECT_TRUE(Boxes.isEmpty());
+}
+
+// A file that is no movie, one that cannot be read and a movie cut short each
+// say what is wrong, in a box and in the status bar, in the sentences of
+// quillory-extract; the NO IMAGES sign is kept for movies read whole.
+TEST_F(MainFormTest, MoviesNotReadWholeSayWhatIsWrong) {
+  WriteFileBytes(Program + "notes.swf", {'#', ' ', 'n', 'o', 't', 'e', 's', '\n'});
+  const TBytes Jpeg = EncodeJPEG(Pattern(16, 16));
+  TBytes Cut = TMovieBuilder(true)
+                   .DefineBitsJPEG2(1, Jpeg)
+                   .DefineBitsJPEG2(2, EncodeJPEG(Pattern(400, 400, 3)))
+                   .End()
+                   .Build();
+  Cut.resize(Cut.size() / 2);
+  WriteFileBytes(Program + "cut.swf", Cut);
+  struct TCase {
+    const char* Name;
+    const char* Status;
+    int Pictures;
+  } Cases[] = {{"notes.swf", mesStatusNotAMovie, 0},
+               {"missing.swf", mesStatusNotRead, 0},
+               {"cut.swf", mesStatusDamaged, 2}};  // the second cut, zero-filled
+  for (const char* Language : {"ENG", "FRA"}) {
+    for (const TCase& C : Cases) {
+      SCOPED_TRACE(std::string(Language) + " " + C.Name);
+      TMainForm& F = Start();
+      ShowWithGrid(530);
+      if (std::string(Language) == "FRA") F.menuFrench->trigger();
+      Boxes.clear();
+      const std::string Path = Program + C.Name;
+      Open(Path);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !Boxes.isEmpty(); }));
+      EXPECT_EQ(F.Workspace().Pictures.Count, C.Pictures);
+      EXPECT_EQ(F.PanelText(0), LangText(Program, C.Status, Language));
+      EXPECT_FALSE(F.Image2->isVisible());  // not the sign of an empty movie
+      EXPECT_TRUE(F.VDT->isVisible());
+      TWalkResult Walk;
+      {
+        TWorkspace W(Program + "probe/");
+        ResetWorkspace(W, 150);
+        fs::create_directories(Program + "probe-images");
+        Walk = OpenAndExtract(W, Path, Program + "probe-images/", nullptr);
+      }
+      const QString Sentence = TMainForm::WalkProblemSentence(Program, Language, Walk);
+      ASSERT_FALSE(Sentence.isEmpty());
+      EXPECT_TRUE(Boxes[0].Text.contains(Sentence)) << Boxes[0].Text.toStdString() << "\n"
+                                                    << Sentence.toStdString();
+      EXPECT_TRUE(Boxes[0].Text.startsWith(QString::fromStdString(Path)));
+      EXPECT_EQ(Boxes[0].Text.contains(LangText(Program, mesPicturesBeforeDamage, Language)),
+                C.Pictures > 0);
+      // In English, word for word what quillory-extract says.
+      if (std::string(Language) == "ENG") {
+        EXPECT_EQ(Sentence.toStdString(), WalkProblemText(Walk));
+      }
+    }
   }
 }
 

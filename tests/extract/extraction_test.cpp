@@ -417,6 +417,64 @@ TEST_F(ExtractionTest, MissingFileAndNonMovieGiveNoPicturesButTheFolders) {
   }
 }
 
+// What kept a movie from being read whole, in the sentence the tool and the
+// window both show.
+TEST_F(ExtractionTest, EveryProblemOfAnOpenHasItsSentence) {
+  TBytes Jpeg = EncodeJPEG(Photo());
+  TMovieBuilder Two;
+  Two.DefineBitsJPEG2(1, Jpeg).DefineBitsJPEG2(2, Jpeg).End();
+  TBytes Plain = Two.Build(), Zlibbed = TMovieBuilder(true).DefineBitsJPEG2(1, Jpeg).End().Build();
+  TBytes RecordCut = Plain;
+  RecordCut.resize(Plain.size() - 2 - 40);
+  TBytes BodyCut = Zlibbed;
+  BodyCut.resize(Zlibbed.size() / 2);
+  TBytes Lzma = Two.BuildLzma();
+  Lzma[12] = 0xFF;  // no valid LZMA properties
+  struct TCase {
+    const char* Name;
+    TBytes Data;  // none: the file is missing
+    TWalkProblem Problem;
+    std::string Sentence;  // empty: it starts so, the rest depends on the data
+  } Cases[] = {
+      {"whole.swf", Plain, wpNone, ""},
+      {"missing.swf", {}, wpCannotRead, "The file cannot be read: No such file or directory."},
+      {"notes.swf",
+       {'#', ' ', 'h', 'i'},
+       wpNotAMovie,
+       "The file is not an SWF movie: it does not begin with FWS, CWS or ZWS."},
+      {"header.swf",
+       {'F', 'W', 'S', 8, 40, 0, 0, 0, 0x50},
+       wpHeaderDamaged,
+       "The movie is damaged: its header is cut short."},
+      {"record.swf", RecordCut, wpRecordDamaged, "The movie is damaged at byte "},
+      {"body.swf", BodyCut, wpBodyCut, "The movie is damaged: its compressed body ends after "},
+      {"lzma.swf", Lzma, wpLZMALost,
+       "The movie is damaged: its LZMA-compressed body could not be decoded."},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    if (!C.Data.empty()) WriteFileBytes(Temp.Path() + C.Name, C.Data);
+    TWalkResult R = OpenFile(Temp.Path() + C.Name);
+    EXPECT_EQ(WalkProblem(R), C.Problem);
+    const std::string Text = WalkProblemText(R);
+    if (C.Problem == wpNone) {
+      EXPECT_EQ(Text, "");
+    } else if (C.Problem == wpRecordDamaged || C.Problem == wpBodyCut) {
+      EXPECT_EQ(Text.rfind(C.Sentence, 0), 0u) << Text;
+    } else {
+      EXPECT_EQ(Text, C.Sentence);
+    }
+  }
+  // The damaged record's place in the movie.
+  WriteFileBytes(Temp.Path() + "record.swf", RecordCut);
+  TWalkResult R = OpenFile(Temp.Path() + "record.swf");
+  const uint32_t Second = uint32_t(Plain.size() - 2 - (2 + 4 + 2 + Jpeg.size()));
+  EXPECT_EQ(R.DamagedAt, Second);
+  EXPECT_EQ(WalkProblemText(R), "The movie is damaged at byte " + std::to_string(Second) + " of " +
+                                    std::to_string(RecordCut.size()) +
+                                    ": the record there runs past the end of the movie.");
+}
+
 TEST_F(ExtractionTest, ReopeningEmptiesTheListAndReusesTheOutputFolder) {
   TBytes Jpeg = EncodeJPEG(Photo());
   Open(TMovieBuilder().DefineBitsJPEG2(1, Jpeg).DefineBitsJPEG2(2, Jpeg).End(), "intro.swf");

@@ -148,12 +148,15 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
   std::string Out = Temp.Path() + "out/";
   TRun R = Run({"--out", Out, Missing, Text, BadAlpha, Cut, Good});
   EXPECT_EQ(R.Status, 1);
-  EXPECT_NE(R.Err.find(Missing + ": cannot be read: No such file or directory."), std::string::npos)
+  EXPECT_NE(
+      R.Err.find(Missing + ": The file cannot be read: No such file or directory. Nothing was "
+                           "extracted."),
+      std::string::npos)
       << R.Err;
-  EXPECT_NE(R.Err.find(Text + ": is not an SWF movie"), std::string::npos) << R.Err;
+  EXPECT_NE(R.Err.find(Text + ": The file is not an SWF movie"), std::string::npos) << R.Err;
   EXPECT_NE(R.Err.find(BadAlpha + ": picture 0 could not be saved as PNG"), std::string::npos)
       << R.Err;
-  EXPECT_NE(R.Err.find(Cut + ": the movie is damaged"), std::string::npos) << R.Err;
+  EXPECT_NE(R.Err.find(Cut + ": The movie is damaged at byte "), std::string::npos) << R.Err;
   EXPECT_EQ(R.Err.find(Good), std::string::npos) << R.Err;
   EXPECT_EQ(R.Out, BadAlpha + ": 1 picture saved\n" + Cut + ": 1 picture saved\n" + Good +
                        ": 6 pictures saved\n");
@@ -366,10 +369,10 @@ TEST_F(ExtractToolTest, CutCompressedMoviesKeepThePicturesBeforeTheCutAndSayThey
     EXPECT_LT(Walk.BodyDecoded, C.Data == Huge ? Declared + 1 : Declared);
     EXPECT_EQ(W.Pictures.Count, 2);
     EXPECT_EQ(R.Err, "quillory-extract: " + Path +
-                         ": the movie is damaged: its compressed body ends after " +
+                         ": The movie is damaged: its compressed body ends after " +
                          std::to_string(Walk.BodyDecoded) + " of the " +
                          std::to_string(Walk.BodyDeclared) +
-                         " bytes it declares; the pictures found before the damage were saved.\n");
+                         " bytes it declares. The pictures found before the damage were saved.\n");
     EXPECT_TRUE(Tree(Out + C.Name) == Tree(Out + "whole.swf"));
   }
 }
@@ -386,14 +389,15 @@ TEST_F(ExtractToolTest, BodiesThatCannotBeExpandedAndFilesThatAreNoMovies) {
   };
   const TCase Cases[] = {
       {"lzma.swf", Lzma,
-       "is a damaged LZMA movie: its compressed body could not be decoded, so no pictures were "
-       "found in it."},
+       "The movie is damaged: its LZMA-compressed body could not be decoded. No picture was "
+       "found."},
       {"zlib.swf", Zlib,
-       "the movie is damaged: its compressed body could not be expanded and was read as it "
-       "stands; the pictures found in it were saved."},
+       "The movie is damaged: its compressed body could not be expanded and was read as it "
+       "stands. The pictures found in it were saved."},
       {"zip.swf",
        {'P', 'K', 3, 4, 20, 0},
-       "is not an SWF movie (it does not begin with FWS, CWS or ZWS); nothing was extracted."},
+       "The file is not an SWF movie: it does not begin with FWS, CWS or ZWS. Nothing was "
+       "extracted."},
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -532,8 +536,8 @@ TEST_F(ExtractToolTest, CorpusCutAndLzmaMoviesAreSaidToBeDamaged) {
   EXPECT_EQ(R.Status, 1);
   EXPECT_EQ(R.Out, Cut + ": 4 pictures saved\n");
   EXPECT_EQ(R.Err, "quillory-extract: " + Cut +
-                       ": the movie is damaged: its compressed body ends after 9786 of the 17377 "
-                       "bytes it declares; the pictures found before the damage were saved.\n");
+                       ": The movie is damaged: its compressed body ends after 9786 of the 17377 "
+                       "bytes it declares. The pictures found before the damage were saved.\n");
   // The pictures wholly before the cut are those of the whole movie; the
   // fourth keeps its JPEG, its alpha plane runs into the cut.
   ASSERT_EQ(Run({"--out", Out, Corpus + "/mixed-all-kinds.swf"}).Status, 0);
@@ -550,8 +554,8 @@ TEST_F(ExtractToolTest, CorpusCutAndLzmaMoviesAreSaidToBeDamaged) {
   EXPECT_EQ(R.Status, 1);
   EXPECT_EQ(R.Out, Lzma + ": 0 pictures saved\n");
   EXPECT_EQ(R.Err, "quillory-extract: " + Lzma +
-                       ": is a damaged LZMA movie: its compressed body could not be decoded, so "
-                       "no pictures were found in it.\n");
+                       ": The movie is damaged: its LZMA-compressed body could not be decoded. "
+                       "No picture was found.\n");
 }
 
 }  // namespace
