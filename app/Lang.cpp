@@ -152,9 +152,9 @@ std::vector<std::string> LangKeys() {
           mesFolderNotOpened, mesSaveAllTitle, mesSaveAllFailed, mesMoreFailures, mesThumbnailTip,
           mesNoImages, mesSWFFiles, mesCopied, mesNotCopied, mesAboutTagline, mesAboutBuild,
           mesAboutRights, mesAboutWebsite, mesAboutSupport, mesHelpFileMissing, mesHelpNoViewer,
-          mesErrorSettingPath, mesFolderNotWritable, mesColorMode1, mesColorMode4, mesColorMode8,
-          mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32, mesNothingToSave,
-          mesFileNotWritten, mesPNGNotComposed};
+          mesErrorSettingPath, mesFolderNotWritable, mesPrefixRefused, mesColorMode1, mesColorMode4,
+          mesColorMode8, mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32,
+          mesNothingToSave, mesFileNotWritten, mesPNGNotComposed};
 }
 
 std::vector<std::string> LangBlankedKeys() {

@@ -53,6 +53,7 @@ constexpr const char* mesHelpNoViewer = "mesHelpNoViewer";
 // Options dialog: a root that cannot be shown, a folder that cannot take pictures.
 constexpr const char* mesErrorSettingPath = "mesErrorSettingPath";  // %1: the path
 constexpr const char* mesFolderNotWritable = "mesFolderNotWritable";
+constexpr const char* mesPrefixRefused = "mesPrefixRefused";  // %1: the prefix typed
 // Colour modes of the picture information, by bits per pixel.
 constexpr const char* mesColorMode1 = "mesColorMode1";
 constexpr const char* mesColorMode4 = "mesColorMode4";

@@ -405,6 +405,19 @@ void TOptionsForm::buttonColorClick() {
 }
 
 void TOptionsForm::buttonOkClick() {
+  // A "/" would send the pictures into other folders: such a prefix is
+  // refused, and the one in force is put back.
+  if (editPrefix->text().contains(QLatin1Char('/'))) {
+    QString Message = LangFormat(FSettings.ProgramDir, mesPrefixRefused, FSettings.Language,
+                                 {editPrefix->text()});
+    if (Message.isEmpty())
+      Message = QStringLiteral("The file-name prefix \"%1\" cannot hold a \"/\".")
+                    .arg(editPrefix->text());
+    ErrorBox(this, Message);
+    editPrefix->setText(QString::fromStdString(FSettings.Prefix));
+    editPrefix->setFocus();
+    return;
+  }
   // The folder is stored as typed all the same: it may be a disk that is
   // not mounted yet.
   if (!CanSaveInFolder(editDestDir->text())) {

@@ -478,6 +478,33 @@ TEST_F(OptionsTest, FolderThatCannotTakePicturesIsWarnedAtOnce) {
   EXPECT_TRUE(Errors.isEmpty());
 }
 
+// A prefix with a "/" would put the pictures into other folders.
+TEST_F(OptionsTest, APrefixWithASlashIsRefusedAndTheOldOneKept) {
+  PutConfig("[Config]\nPrefix=Shot\n");
+  Settings = std::make_unique<TSettings>(Dir);
+  Settings->Prefix = "Shot";
+  Form = std::make_unique<TOptionsForm>(*Settings);
+  Form->ErrorBox = [this](QWidget*, const QString& Text) { Errors << Text; };
+  for (const char* Typed : {"../up", "a/b", "/"}) {
+    SCOPED_TRACE(Typed);
+    Open();
+    Errors.clear();
+    Form->editPrefix->setText(Typed);
+    QTest::mouseClick(Form->buttonOk, Qt::LeftButton);
+    EXPECT_TRUE(Form->isVisible());  // still open, for another try
+    ASSERT_EQ(Errors.size(), 1);
+    EXPECT_TRUE(Errors[0].contains(Typed)) << Errors[0].toStdString();
+    EXPECT_EQ(Form->editPrefix->text(), "Shot");
+    EXPECT_EQ(Settings->Prefix, "Shot");
+    EXPECT_EQ(IniReadString(ConfigFile(), "Config", "Prefix", ""), "Shot");
+    Form->hide();
+  }
+  Open();
+  Form->editPrefix->setText("Frame.");
+  ClickOk();
+  EXPECT_EQ(Settings->Prefix, "Frame.");
+}
+
 TEST_F(OptionsTest, MessagesFollowTheLanguage) {
   WriteFile(Dir + "Lang.ini",
             "[mesErrorSettingPath]\nFRA=Dossier introuvable : %1\n"
