@@ -305,7 +305,13 @@ class TMainForm::TWindowObserver : public TExtractObserver {
 // ---------------------------------------------------------------------------
 
 TMainForm::TMainForm(TSettings& Settings, QWidget* Parent)
-    : QMainWindow(Parent), FSettings(Settings), FWorkspace(Settings.ProgramDir + "TEMP/") {
+    : QMainWindow(Parent),
+      FSettings(Settings),
+      FWorkingFolder(Settings.ProgramDir + "TEMP/"),
+      // Without a folder of its own (TEMP/ cannot be written), scratch files
+      // go where they always went.
+      FWorkspace(FWorkingFolder.Path().empty() ? Settings.ProgramDir + "TEMP/"
+                                               : FWorkingFolder.Path()) {
   setObjectName(QLatin1String(LangName::MainForm));
   setWindowTitle(QStringLiteral("Quillory"));
   setMinimumSize(MinWidth, MinHeight);

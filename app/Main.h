@@ -15,6 +15,7 @@
 #include "app/Help.h"
 #include "app/Settings.h"
 #include "extract/Scripts.h"
+#include "platform/WorkingFolder.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -329,6 +330,7 @@ class TMainForm : public QMainWindow {
   TPictureSettings PictureSettings() const;
 
   TSettings& FSettings;
+  TWorkingFolder FWorkingFolder;  // this window's own, below TEMP/
   TWorkspace FWorkspace;
   std::vector<TStatusPanel*> FPanels;
   std::array<std::function<QString()>, 5> FPanelMessages;

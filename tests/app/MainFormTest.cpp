@@ -290,6 +290,29 @@ TEST_F(MainFormTest, OpenBuildsEveryThumbnailAndEndsReady) {
     EXPECT_FALSE(fs::exists(W.WorkDir + Name)) << Name;
 }
 
+// Windows running at once never share scratch files: each has its own
+// working folder below TEMP/, gone with the window.
+TEST_F(MainFormTest, EachWindowHasAWorkingFolderOfItsOwn) {
+  TMainForm& F = Start();
+  auto Second = std::make_unique<TMainForm>(*Settings);
+  const std::string Mine = F.Workspace().WorkDir, Theirs = Second->Workspace().WorkDir;
+  EXPECT_NE(Mine, Theirs);
+  for (const std::string& Folder : {Mine, Theirs}) {
+    EXPECT_EQ(Folder.rfind(Program + "TEMP/", 0), 0u) << Folder;
+    EXPECT_TRUE(fs::is_directory(Folder)) << Folder;
+  }
+  ShowWithGrid(530);
+  Open(Movie);
+  F.VDTColumnClick(0, 2);
+  EXPECT_TRUE(fs::exists(Mine + "alpha"));
+  EXPECT_FALSE(fs::exists(Theirs + "alpha"));
+  Second.reset();
+  EXPECT_FALSE(fs::exists(Theirs));
+  EXPECT_TRUE(fs::is_directory(Mine));
+  Form.reset();
+  EXPECT_FALSE(fs::exists(Mine));
+}
+
 TEST_F(MainFormTest, MovieWithoutPicturesShowsThePlaceholder) {
   TMovieBuilder().End().Save(Program + "empty.swf");
   TMainForm& F = Start();
