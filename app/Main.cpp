@@ -531,11 +531,13 @@ void TMainForm::BuildLayout() {
   labelType = InfoLabel(LangName::labelType, "Type of picture", 5, 36, 100, InfoPanel);
   labelDimensions = InfoLabel(LangName::labelDimensions, "Dimensions", 5, 60, 100, InfoPanel);
   labelColorMode = InfoLabel(LangName::labelColorMode, "Color mode", 5, 84, 100, InfoPanel);
-  const int ValueWidth = InfoPanelWidth - 128 - 4;
-  Label1 = InfoLabel("Label1", QString(), 128, 12, ValueWidth, InfoPanel);
-  Label2 = InfoLabel("Label2", QString(), 128, 36, ValueWidth, InfoPanel);
-  Label3 = InfoLabel("Label3", QString(), 128, 60, ValueWidth, InfoPanel);
-  Label4 = InfoLabel("Label4", QString(), 128, 84, ValueWidth, InfoPanel);
+  // Room for the longest colour mode, "32 bpp (RGB compression)".
+  constexpr int ValueLeft = 112;
+  const int ValueWidth = InfoPanelWidth - ValueLeft - 4;
+  Label1 = InfoLabel("Label1", QString(), ValueLeft, 12, ValueWidth, InfoPanel);
+  Label2 = InfoLabel("Label2", QString(), ValueLeft, 36, ValueWidth, InfoPanel);
+  Label3 = InfoLabel("Label3", QString(), ValueLeft, 60, ValueWidth, InfoPanel);
+  Label4 = InfoLabel("Label4", QString(), ValueLeft, 84, ValueWidth, InfoPanel);
 
   // Status bar: five panels; 0 hosts the progress bar, 1 and 3 a label.
   TBXStatusBar1 = new QStatusBar(this);
