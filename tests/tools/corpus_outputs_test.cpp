@@ -1,0 +1,86 @@
+// The files quillory-extract writes for the sample movies stay what they
+// were: JPEG, BMP and GIF files byte for byte, PNGs pixel for pixel (their
+// compressed bytes may change with the encoder's settings). The expected
+// fingerprints are in corpus-outputs.txt beside this file; running the test
+// with QUILLORY_WRITE_MANIFEST=1 writes them anew from the current build.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "tests/support/MovieBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint64_t Fingerprint(const TBytes& Data, uint64_t Hash = 14695981039346656037ull) {
+  for (uint8_t B : Data) Hash = (Hash ^ B) * 1099511628211ull;
+  return Hash;
+}
+
+// What must not change in a file: its bytes, or a PNG's size, colour type and
+// rows as decoded.
+std::string FileFingerprint(const std::string& Path) {
+  char Text[96];
+  if (Path.ends_with(".png")) {
+    const TPngImage Png = ReadPNG(Path);
+    uint64_t Hash = Fingerprint({});
+    for (const TBytes& Row : Png.Rows) Hash = Fingerprint(Row, Hash);
+    std::snprintf(Text, sizeof Text, "png %ux%u type %d depth %d %016llx", Png.Width, Png.Height,
+                  Png.ColorType, Png.BitDepth, static_cast<unsigned long long>(Hash));
+  } else {
+    const TBytes Bytes = ReadFileBytes(Path);
+    std::snprintf(Text, sizeof Text, "bytes %zu %016llx", Bytes.size(),
+                  static_cast<unsigned long long>(Fingerprint(Bytes)));
+  }
+  return Text;
+}
+
+TEST(CorpusOutputs, EveryFileIsWhatItWas) {
+  const std::string Corpus = QUILLORY_CORPUS_DIR;
+  if (!IsDirectory(Corpus)) GTEST_SKIP() << "no sample movies in " << Corpus;
+  TTempDir Temp;
+  const std::string Out = Temp.Path() + "out/";
+  std::string Command =
+      std::string("'") + QUILLORY_EXTRACT + "' --out '" + Out + "' --prefix Image";
+  for (const auto& E : fs::directory_iterator(Corpus))
+    if (E.path().extension() == ".swf") Command += " '" + E.path().string() + "'";
+  Command += " >/dev/null 2>&1";
+  const int Status = std::system(Command.c_str());
+  ASSERT_TRUE(WIFEXITED(Status));
+
+  std::map<std::string, std::string> Found;
+  for (const auto& E : fs::recursive_directory_iterator(Out))
+    if (E.is_regular_file())
+      Found[fs::relative(E.path(), Out).string()] = FileFingerprint(E.path().string());
+
+  const std::string Manifest = QUILLORY_MANIFEST;
+  if (const char* Write = std::getenv("QUILLORY_WRITE_MANIFEST"); Write && *Write == '1') {
+    std::ofstream File(Manifest);
+    File << "# quillory-extract's output for ../shared/corpus: file, then its fingerprint\n";
+    for (const auto& [Name, Print] : Found) File << Name << '\t' << Print << '\n';
+    GTEST_SKIP() << "wrote " << Manifest;
+  }
+  std::map<std::string, std::string> Expected;
+  std::ifstream File(Manifest);
+  for (std::string Line; std::getline(File, Line);) {
+    if (Line.empty() || Line[0] == '#') continue;
+    const size_t Tab = Line.find('\t');
+    ASSERT_NE(Tab, std::string::npos) << Line;
+    Expected[Line.substr(0, Tab)] = Line.substr(Tab + 1);
+  }
+  ASSERT_FALSE(Expected.empty()) << "no manifest at " << Manifest;
+  for (const auto& [Name, Print] : Expected) {
+    ASSERT_TRUE(Found.count(Name)) << Name << " was not written";
+    EXPECT_EQ(Found[Name], Print) << Name;
+  }
+  for (const auto& [Name, Print] : Found) EXPECT_TRUE(Expected.count(Name)) << Name << " is new";
+}
+
+}  // namespace
