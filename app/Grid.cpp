@@ -7,7 +7,7 @@
 #include <QWheelEvent>
 #include <cmath>
 
-TThumbnailGridModel::TThumbnailGridModel(const TWorkspace& Workspace, QObject* Parent)
+TThumbnailGridModel::TThumbnailGridModel(const TViewWorkspace& Workspace, QObject* Parent)
     : QAbstractTableModel(Parent), FWorkspace(Workspace) {}
 
 int TThumbnailGridModel::rowCount(const QModelIndex& Parent) const {
@@ -103,7 +103,7 @@ QSize TThumbnailDelegate::sizeHint(const QStyleOptionViewItem& Option, const QMo
   return Option.rect.size();
 }
 
-TThumbnailGrid::TThumbnailGrid(const TWorkspace& Workspace, QWidget* Parent)
+TThumbnailGrid::TThumbnailGrid(const TViewWorkspace& Workspace, QWidget* Parent)
     : QTableView(Parent), FWorkspace(Workspace), FModel(new TThumbnailGridModel(Workspace, this)) {
   setModel(FModel);
   setItemDelegate(new TThumbnailDelegate(this));

@@ -11,7 +11,7 @@
 #include <map>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "render/Render.h"
 
 // Row data: the row's own thumbnails, one slot per column (null past the
 // last picture).
@@ -20,7 +20,7 @@ using TSWFPictures = std::vector<QImage>;
 class TThumbnailGridModel : public QAbstractTableModel {
   Q_OBJECT
  public:
-  TThumbnailGridModel(const TWorkspace& Workspace, QObject* Parent = nullptr);
+  TThumbnailGridModel(const TViewWorkspace& Workspace, QObject* Parent = nullptr);
 
   int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& Parent = QModelIndex()) const override;
@@ -46,7 +46,7 @@ class TThumbnailGridModel : public QAbstractTableModel {
   int MadeRowCount() const { return int(FRows.size()); }
 
  private:
-  const TWorkspace& FWorkspace;
+  const TViewWorkspace& FWorkspace;
   int FRowCount = 0;
   int FColumnCount = 0;
   mutable std::map<int, TSWFPictures> FRows;
@@ -85,7 +85,7 @@ TPictureFacts PictureFacts(const TPictureList& Pictures, int32_t Number);
 class TThumbnailGrid : public QTableView {
   Q_OBJECT
  public:
-  TThumbnailGrid(const TWorkspace& Workspace, QWidget* Parent = nullptr);
+  TThumbnailGrid(const TViewWorkspace& Workspace, QWidget* Parent = nullptr);
 
   // The picture drawn highlighted; -1 for none.
   int32_t Current() const { return FCurrent; }
@@ -115,7 +115,7 @@ class TThumbnailGrid : public QTableView {
   // Where a navigation key takes the current picture; -1 when it does not move.
   int32_t KeyTarget(int Key) const;
 
-  const TWorkspace& FWorkspace;
+  const TViewWorkspace& FWorkspace;
   TThumbnailGridModel* FModel;
   int32_t FCurrent = -1;
   double FWheelRows = 0;  // part of a row the wheel has turned and not yet scrolled

@@ -36,7 +36,7 @@
 #include "app/HelpError.h"
 #include "app/Lang.h"
 #include "app/Options.h"
-#include "extract/Thread.h"
+#include "render/Thread.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "app/ErrorBox.h"
 #include "app/Help.h"
 #include "app/Settings.h"
-#include "extract/Scripts.h"
+#include "render/Render.h"
 #include "platform/WorkingFolder.h"
 
 class QAction;
@@ -219,7 +219,7 @@ class TMainForm : public QMainWindow {
   std::function<int(QDialog& Dialog)> ShowModal;
 
   TSettings& Settings() { return FSettings; }
-  TWorkspace& Workspace() { return FWorkspace; }
+  TViewWorkspace& Workspace() { return FWorkspace; }
 
   QString PanelText(int Panel) const;
   // True from the end of an open until its thumbnails are built.
@@ -331,7 +331,7 @@ class TMainForm : public QMainWindow {
 
   TSettings& FSettings;
   TWorkingFolder FWorkingFolder;  // this window's own, below TEMP/
-  TWorkspace FWorkspace;
+  TViewWorkspace FWorkspace;
   std::vector<TStatusPanel*> FPanels;
   std::array<std::function<QString()>, 5> FPanelMessages;
   bool FLayoutPending = true;

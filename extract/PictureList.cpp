@@ -114,5 +114,4 @@ void DropPictureStores(TWorkspace& Workspace) {
   Pictures.PictureData = std::make_unique<tSWFStream>();
   Pictures.SideData = std::make_unique<tSWFStream>();
   Workspace.Converter.DropConverterAlpha();
-  Workspace.Thumbnails.clear();
 }

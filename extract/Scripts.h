@@ -1,10 +1,10 @@
 // Scripts: turning picture records into stand-alone pictures, keeping them in
-// the picture list, exporting and rendering them. The core never reaches for a
-// window or a global path: callers pass the working folder, settings and an
-// observer for progress and status texts.
+// the picture list and exporting them. This is the picture core: it needs no
+// GUI toolkit, and never reaches for a window or a global path: callers pass
+// the working folder, settings and an observer for progress and status
+// texts. Drawing thumbnails and the preview is render/'s part.
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -89,11 +89,6 @@ bool ReadJPEGSize(const uint8_t* Data, size_t Size, int32_t& Width, int32_t& Hei
 // could be decoded.
 bool DecodeJPEGImage(const uint8_t* Data, size_t Size, int32_t MinSide, TDecodedJPEG& Out,
                      std::string& Failure);
-
-// The same, as a 24-bit QImage of the full size, rows the data did not reach
-// left blank. Throws EPictureError with the decoder's message on failure.
-QImage DecodeJPEG(const uint8_t* Data, size_t Size);
-QImage DecodeJPEGFile(const std::string& FileName);
 
 // What a PNG's pixels take where its alpha plane runs out: opaque, or the
 // plane's last value (an empty plane: opaque).
@@ -211,7 +206,6 @@ class TWorkspace {
 
   std::string WorkDir;
   std::string OutputDir;
-  std::vector<QImage> Thumbnails;
   std::string FormatLabel;
   int32_t SelectedPicture = 0;
   int32_t CurrentRow = 0;
@@ -232,7 +226,7 @@ struct TPictureSettings {
 
 // The non-window steps of a workspace reset; creates the working folder.
 void ResetWorkspace(TWorkspace& Workspace, int32_t PicSize);
-// Releases the previous movie's stores and thumbnails.
+// Releases the previous movie's stores.
 void DropPictureStores(TWorkspace& Workspace);
 // How far an open got. The program shows no error of its own for any of
 // these; the command-line tool explains them.
@@ -292,41 +286,3 @@ bool SavePicture(TWorkspace& Workspace, const std::string& Prefix,
 // saved whole.
 int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
                         TExtractObserver* Observer);
-
-// Draws Source scaled into a box, over the checkerboard where AlphaFile exists.
-// Throws EPictureError for an empty source.
-void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
-                   int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
-                   const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
-
-// A picture decoded for showing: Image (no larger than asked for) stands for a
-// picture of Width x Height pixels, of which the top RealRows rows of Image
-// are real (a cut picture's rest is not in its data).
-struct TShownPicture {
-  QImage Image;
-  int32_t Width = 0;
-  int32_t Height = 0;
-  int32_t RealRows = 0;
-  int BitsPerPixel = 0;  // of the stored picture: 24 for a JPEG, the BMP's own
-};
-// A JPEG (Jpeg true) or one of the program's BMP files, decoded at the
-// smallest scale whose longer side still reaches MinSide (0: full size).
-// Throws EPictureError.
-TShownPicture LoadPictureForBox(const uint8_t* Data, size_t Size, bool Jpeg, int32_t MinSide);
-// RenderPicture for a picture decoded at any scale.
-void RenderShownPicture(const TShownPicture& Shown, QImage& Target, const std::string& AlphaFile,
-                        int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
-                        const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
-
-// Draws a picture that carries its own alpha channel (a PNG or GIF a record
-// stores whole) as RenderPicture draws the others: scaled into the box, over
-// the checkerboard where it is transparent.
-void RenderImage(const QImage& Picture, QImage& Target, int32_t BoxHeight, int32_t BoxWidth,
-                 int32_t BGSquareSize, int32_t BGColor);
-// A PNG or GIF file, decoded for display through Qt's image reader (a GIF's
-// first frame). Throws EPictureError when it cannot be decoded.
-QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size);
-
-// The thumbnail of picture Number, built through the working folder as the
-// thumbnail builder does. Throws EPictureError when the picture cannot be decoded.
-QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings);

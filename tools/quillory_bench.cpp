@@ -17,6 +17,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <csetjmp>
 #include <cstdio>

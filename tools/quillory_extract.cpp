@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +14,8 @@
 
 #include "extract/Scripts.h"
 #include "platform/IniFile.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -221,6 +222,14 @@ bool ExtractMovie(TWorkspace& Workspace, const std::string& Movie, const std::st
   return Ok;
 }
 
+// The folder of this program's own file, where Config.ini lives beside it.
+std::string ProgramFolder(const char* Argument0) {
+  std::error_code Error;
+  fs::path Self = fs::read_symlink("/proc/self/exe", Error);
+  if (Error) Self = fs::absolute(Argument0, Error);
+  return Self.parent_path().string() + "/";
+}
+
 int UsageError(const std::string& Message) {
   std::fprintf(stderr, "quillory-extract: %s\n%sTry 'quillory-extract --help'.\n", Message.c_str(),
                Usage);
@@ -231,8 +240,7 @@ int UsageError(const std::string& Message) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> Args(argv + 1, argv + argc);
-  QCoreApplication App(argc, argv);
-  std::string ProgramDir = QCoreApplication::applicationDirPath().toStdString() + "/";
+  const std::string ProgramDir = ProgramFolder(argv[0]);
 
   std::string OutDir, Prefix;
   bool HasOut = false, HasPrefix = false, OptionsDone = false;

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "render/Render.h"
 
 namespace fs = std::filesystem;
 using TBytes = std::vector<uint8_t>;

@@ -260,7 +260,7 @@ TEST_F(MainFormTest, OpenBuildsEveryThumbnailAndEndsReady) {
   TMainForm& F = Start();
   ShowWithGrid(530);
   Open(Movie);
-  TWorkspace& W = F.Workspace();
+  TViewWorkspace& W = F.Workspace();
   ASSERT_EQ(W.Pictures.Count, 7);
   ASSERT_EQ(W.Thumbnails.size(), 7u);
   for (const QImage& Thumb : W.Thumbnails) {
@@ -491,7 +491,7 @@ TEST_F(MainFormTest, ColumnsFollowTheGridWidth) {
   TMainForm& F = Start();
   ShowWithGrid(530);
   Open(Movie);
-  TWorkspace& W = F.Workspace();
+  TViewWorkspace& W = F.Workspace();
   struct TCase {
     int GridWidth, Columns, Rows;
   };

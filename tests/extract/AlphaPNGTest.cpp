@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 
 #include "extract/Scripts.h"
+#include "render/Render.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {

@@ -2,6 +2,8 @@
 // colour-mapped pictures with alpha, and damaged working files.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <filesystem>
 
 #include "extract/Scripts.h"

@@ -2,11 +2,14 @@
 // the picture tag classes, then repaired, decoded and converted.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <filesystem>
 #include <map>
 #include <set>
 
 #include "extract/Scripts.h"
+#include "render/Render.h"
 #include "swf/I_Header.h"
 #include "swf/pictures/I_BitsLossLess.h"
 #include "swf/pictures/T_DefineBitsJPEG3.h"

@@ -668,7 +668,6 @@ TEST_F(ExtractionTest, AlphaIsLeftAfterAnExportExactlyForTheKindsWithAlpha) {
 TEST_F(ExtractionTest, ResetAndDropPrepareAnEmptyWorkspace) {
   TAllKinds K;
   Open(K.Movie(false));
-  W.Thumbnails.resize(3);
   W.ChangeToggle = false;
   W.Converter.PaletteTable[7][3] = 9;
   ResetWorkspace(W, 80);
@@ -685,7 +684,6 @@ TEST_F(ExtractionTest, ResetAndDropPrepareAnEmptyWorkspace) {
   EXPECT_EQ(W.Pictures.PictureData->Size(), 0u);
   EXPECT_EQ(W.Pictures.SideData->Size(), 0u);
   EXPECT_EQ(W.Converter.ConverterAlpha().Size(), 0u);
-  EXPECT_TRUE(W.Thumbnails.empty());
 }
 
 // ---------------------------------------------------------------------------

@@ -207,6 +207,23 @@ TEST_F(ExtractToolTest, AFolderThatCannotBeCreatedIsExplained) {
   EXPECT_EQ(R.Out, Path + ": 0 pictures saved\n");
 }
 
+// The tool starts fast: it needs zlib, liblzma, libjpeg and libpng, and no
+// GUI toolkit at all.
+TEST_F(ExtractToolTest, LoadsNoQtLibrary) {
+  TRun R = Run({"--help"});
+  ASSERT_EQ(R.Status, 0);
+  const std::string Traced = Temp.Path() + "libraries.txt";
+  const std::string Command =
+      std::string("LD_TRACE_LOADED_OBJECTS=1 '") + QUILLORY_EXTRACT + "' >'" + Traced + "' 2>&1";
+  ASSERT_EQ(std::system(Command.c_str()), 0);
+  const std::string Libraries = ReadText(Traced);
+  for (const char* Wanted : {"libz.so", "liblzma.so", "libjpeg.so", "libpng16.so"})
+    EXPECT_NE(Libraries.find(Wanted), std::string::npos) << Wanted << "\n" << Libraries;
+  for (const char* Unwanted :
+       {"libQt", "libicu", "libX11", "libxcb", "libEGL", "libGL", "libfontconfig", "libdbus"})
+    EXPECT_EQ(Libraries.find(Unwanted), std::string::npos) << Unwanted << "\n" << Libraries;
+}
+
 TEST_F(ExtractToolTest, UsageErrorsAndHelp) {
   struct TCase {
     std::vector<std::string> Args;

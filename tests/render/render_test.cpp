@@ -7,8 +7,8 @@
 #include <QImage>
 #include <QPointer>
 
-#include "extract/Scripts.h"
-#include "extract/Thread.h"
+#include "render/Render.h"
+#include "render/Thread.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {
@@ -366,6 +366,15 @@ TEST(EmbeddedThumbnailTest, PNGAndGIFFilesAndJPEG4ShowTheBoardWhereTransparent) 
   EXPECT_GT(qRed(Jpeg4.pixel(75, 100)), 200);
 
   EXPECT_THROW(BuildThumbnail(Workspace, 3, Settings), EPictureError);
+}
+
+TEST(ViewWorkspace, DroppingTheStoresDropsTheThumbnailsToo) {
+  TTempDir Dir;
+  TViewWorkspace W(Dir.Path() + "TEMP/");
+  W.Thumbnails.resize(3);
+  DropPictureStores(W);
+  EXPECT_TRUE(W.Thumbnails.empty());
+  EXPECT_EQ(W.Pictures.PictureData->Size(), 0u);
 }
 
 TEST(DrawThread, HandsTheJobToTheReceiversThreadAndReleasesItself) {

@@ -3,6 +3,8 @@
 // than the box needs (JPEGs through libjpeg's DCT scaling, BMPs averaged down),
 // and only as far as their data goes: rows a cut picture does not hold are
 // left blank, never made up.
+#include "render/Render.h"
+
 #include <zlib.h>
 
 #include <QBuffer>
@@ -12,7 +14,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "extract/Scripts.h"
 #include "swf/F_Macromedia.h"
 
 namespace {
@@ -225,6 +226,11 @@ int32_t ReductionFactor(int32_t Width, int32_t Height, int32_t MinSide) {
 }
 
 }  // namespace
+
+void DropPictureStores(TViewWorkspace& Workspace) {
+  DropPictureStores(static_cast<TWorkspace&>(Workspace));
+  Workspace.Thumbnails.clear();
+}
 
 QImage DecodeJPEG(const uint8_t* Data, size_t Size) {
   TDecodedJPEG Decoded;

@@ -1,4 +1,4 @@
-#include "extract/Thread.h"
+#include "render/Thread.h"
 
 TDrawThread::TDrawThread(QObject* Receiver, std::function<void()> Job)
     : FReceiver(Receiver), FJob(std::move(Job)) {
