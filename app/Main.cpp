@@ -26,9 +26,11 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "app/About.h"
 #include "app/Grid.h"
@@ -36,6 +38,7 @@
 #include "app/HelpError.h"
 #include "app/Lang.h"
 #include "app/Options.h"
+#include "extract/Workers.h"
 #include "render/Thread.h"
 
 namespace {
@@ -661,6 +664,7 @@ void TMainForm::ResetWorkspace() {
 }
 
 void TMainForm::AOpenExecute() {
+  if (Busy()) return;
   OpenMovie(OpenDialog1 ? OpenDialog1() : QString());
 }
 
@@ -968,7 +972,8 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
     // An empty slot or a picture that cannot be shown: nothing is previewed.
   }
   ShowInfoLabels(Shown);
-  ASave->setEnabled(Shown);
+  FPreviewShown = Shown;
+  ASave->setEnabled(Shown && !FSaving);
   if (!Shown) Image1->Clear();
   for (const char* Extension : {".jpg", ".bmp", ".png", ".gif"}) DeleteFile(Name + Extension);
 
@@ -983,6 +988,7 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
 // ---------------------------------------------------------------------------
 
 void TMainForm::ASaveExecute() {
+  if (Busy()) return;  // Save all may be writing the same file
   TWindowObserver Observer(*this);
   try {
     if (SavePicture(FWorkspace, FSettings.Prefix, &Observer)) {
@@ -1000,22 +1006,85 @@ void TMainForm::ASaveExecute() {
   ErrorBox(this, Observer.Failures.join(QLatin1Char('\n')));
 }
 
+namespace {
+
+// Save all's observer on the thread that saves: every call goes on to the
+// window's own observer on the window's thread, in the order it came.
+class TSaveRelay : public TExtractObserver {
+ public:
+  TSaveRelay(QObject* Window, TExtractObserver& Target, const std::atomic<bool>& Stop)
+      : FWindow(Window), FTarget(Target), FStop(Stop) {}
+
+  void SaveProgress(int32_t Done, int32_t Total) override {
+    Post([this, Done, Total] { FTarget.SaveProgress(Done, Total); });
+  }
+  void PictureFailed(int32_t Number, const std::string& Message) override {
+    Post([this, Number, Message] { FTarget.PictureFailed(Number, Message); });
+  }
+  void FileNotWritten(int32_t Number, const std::string& FileName,
+                      const std::string& Reason) override {
+    Post([this, Number, FileName, Reason] { FTarget.FileNotWritten(Number, FileName, Reason); });
+  }
+  void NothingToSave(int32_t Number) override {
+    Post([this, Number] { FTarget.NothingToSave(Number); });
+  }
+  bool Cancelled() override { return FStop; }
+
+ private:
+  void Post(std::function<void()> Call) {
+    QMetaObject::invokeMethod(FWindow, std::move(Call), Qt::QueuedConnection);
+  }
+
+  QObject* FWindow;
+  TExtractObserver& FTarget;
+  const std::atomic<bool>& FStop;
+};
+
+}  // namespace
+
 void TMainForm::ASaveAllExecute() {
+  if (Busy()) return;
+  // Busy from the first repaint on: events are delivered from here.
+  FSaving = true;
+  FStopSaving = false;
   ProgressBar1->setRange(0, std::max(1, FWorkspace.Pictures.Count));
   ProgressBar1->setValue(0);
   ProgressBar1->show();
   Repaint(TBXStatusBar1);
   TWindowObserver Observer(*this);
   int32_t Failures = 0;
-  FSaving = true;
-  try {
-    Failures = SaveAllPictures(FWorkspace, FSettings.Prefix, &Observer);
-  } catch (const std::exception& Error) {
-    Observer.Failures << QString::fromUtf8(Error.what());
-    ++Failures;
-  }
+  // The pictures are written on every core while the window goes on
+  // painting; what would change the list or the folders waits till the end.
+  for (QAction* Command : {static_cast<QAction*>(AOpen), static_cast<QAction*>(ASave),
+                           static_cast<QAction*>(ASaveAll), menuOptions})
+    Command->setEnabled(false);
+  if (!FPool) FPool = std::make_unique<TWorkerPool>();
+  TSaveRelay Relay(this, Observer, FStopSaving);
+  QEventLoop Waiting;
+  std::thread Saver([&] {
+    try {
+      Failures = SaveAllPictures(FWorkspace, FSettings.Prefix, &Relay, FPool.get());
+    } catch (const std::exception& Error) {
+      const QString Text = QString::fromUtf8(Error.what());
+      QMetaObject::invokeMethod(
+          this, [&Observer, Text] { Observer.Failures << Text; }, Qt::QueuedConnection);
+      ++Failures;
+    }
+    // Delivered after every call the relay posted.
+    QMetaObject::invokeMethod(&Waiting, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  Waiting.exec();
+  Saver.join();
   FSaving = false;
+  AOpen->setEnabled(true);
+  ASaveAll->setEnabled(FWorkspace.Pictures.Count > 0);
+  ASave->setEnabled(FPreviewShown);
+  menuOptions->setEnabled(true);
   ProgressBar1->hide();
+  if (FCloseAfterSave) {
+    close();
+    return;
+  }
   if (Failures == 0) {
     SetPanelMessage(0, [this, Folder = FromStd(FWorkspace.OutputDir)] {
       return Lang(mesAllTheImagesWereSaved) + QLatin1Char(' ') +
@@ -1053,6 +1122,7 @@ void TMainForm::SetLanguage(const char* Language) {
 }
 
 void TMainForm::menuOptionsClick() {
+  if (Busy()) return;  // Save all reads the folder it writes into
   // Saves follow a new image folder at once, into the open movie's own
   // folder there: straight into the image folder, the next movie's
   // pictures would overwrite this one's.
@@ -1068,6 +1138,13 @@ void TMainForm::menuAboutClick() {
 // ---------------------------------------------------------------------------
 
 void TMainForm::closeEvent(QCloseEvent* Event) {
+  if (FSaving) {
+    // The pictures in the workers' hands are finished first; then it closes.
+    FStopSaving = true;
+    FCloseAfterSave = true;
+    Event->ignore();
+    return;
+  }
   FormClose();
   QMainWindow::closeEvent(Event);
 }

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -14,8 +15,8 @@
 #include "app/ErrorBox.h"
 #include "app/Help.h"
 #include "app/Settings.h"
-#include "render/Render.h"
 #include "platform/WorkingFolder.h"
+#include "render/Render.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -36,6 +37,7 @@ class TFAbout;
 class TFHelpError;
 class TOptionsForm;
 class TThumbnailGrid;
+class TWorkerPool;
 
 // A picture shown in an image control: Centered keeps the picture's size
 // (shrinking it, in proportion, only when it does not fit); otherwise it is
@@ -342,9 +344,13 @@ class TMainForm : public QMainWindow {
   bool FClosing = false;
   bool FWalking = false;
   bool FSaving = false;
-  QString FMoviePath;                  // the movie opened last, empty before the first
-  TWalkResult FWalk;                   // how the open of the movie shown went
-  bool FPreviewReduced = false;        // the preview shows fewer pixels than its picture has
-  int FLastZoom = 1;                   // the zoom a double-click goes back to
-  std::vector<TDrawThread*> FThreads;  // threads not finished yet
+  std::atomic<bool> FStopSaving{false};  // Save all stops after the pictures in hand
+  bool FCloseAfterSave = false;          // a close asked for during Save all
+  bool FPreviewShown = false;            // the preview shows the picture Save writes
+  std::unique_ptr<TWorkerPool> FPool;    // Save all's threads, made at the first
+  QString FMoviePath;                    // the movie opened last, empty before the first
+  TWalkResult FWalk;                     // how the open of the movie shown went
+  bool FPreviewReduced = false;          // the preview shows fewer pixels than its picture has
+  int FLastZoom = 1;                     // the zoom a double-click goes back to
+  std::vector<TDrawThread*> FThreads;    // threads not finished yet
 };

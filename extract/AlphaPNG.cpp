@@ -308,31 +308,56 @@ void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSi
   Temp.Kept = true;
 }
 
-void JPEGAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
-                    const std::string& PngFile) {
-  tSWFStream Jpeg;
-  if (!Jpeg.LoadFromFile(WorkDir + SourceName))
-    throw EPictureError("Cannot read the picture " + WorkDir + SourceName);
+TPictureSize ComposeJPEGAlphaPNG(const uint8_t* Jpeg, size_t JpegSize, const uint8_t* Alpha,
+                                 size_t AlphaSize, const std::string& PngFile,
+                                 tSWFStream* Expanded) {
   // The header and the plane first: a picture whose alpha cannot be used is
   // not decoded at all, whatever size it declares.
-  int32_t Width = 0, Height = 0;
+  TPictureSize Size;
   std::string Failure;
-  if (!ReadJPEGSize(Jpeg.Buffer(), Jpeg.Size(), Width, Height, Failure))
-    throw EPictureError(Failure);
+  if (!ReadJPEGSize(Jpeg, JpegSize, Size.Width, Size.Height, Failure)) throw EPictureError(Failure);
   tSWFStream Compressed;
-  if (!Compressed.LoadFromFile(WorkDir + "alpha"))
-    throw EPictureError("Cannot read the alpha data " + WorkDir + "alpha");
+  if (AlphaSize > 0) Compressed.AttachBuffer(const_cast<uint8_t*>(Alpha), uint32_t(AlphaSize));
   tSWFStream Plane;
-  InflateAlpha(Compressed, size_t(Width) * size_t(Height), Plane);
+  InflateAlpha(Compressed, size_t(Size.Width) * size_t(Size.Height), Plane);
 
   TDecodedJPEG Decoded;
-  if (!DecodeJPEGImage(Jpeg.Buffer(), Jpeg.Size(), 0, Decoded, Failure))
-    throw EPictureError(Failure);
-  // Later readers of "alpha" (the preview) find the plane expanded.
-  Plane.SaveToFile(WorkDir + "alpha");
+  if (!DecodeJPEGImage(Jpeg, JpegSize, 0, Decoded, Failure)) throw EPictureError(Failure);
+  if (Expanded) Expanded->WriteBytes(Plane.Buffer(), Plane.Size());
   // A cut picture gives the rows it really holds.
   Decoded.Image.KeepRows(Decoded.RealRows);
   WritePNGWithAlpha(Decoded.Image, Plane.Buffer(), Plane.Size(), false, spRepeatLast, PngFile);
+  return Size;
+}
+
+TPictureSize ComposeBMPAlphaPNG(const uint8_t* Bmp, size_t BmpSize, const uint8_t* Plane,
+                                size_t PlaneSize, const std::string& PngFile) {
+  TImage Picture;
+  std::string Failure;
+  if (!ViewBMP(Bmp, BmpSize, Picture, Failure))
+    throw EPictureError("Cannot read the picture: " + Failure);
+  WritePNGWithAlpha(Picture, Plane, PlaneSize, true, spOpaque, PngFile);
+  return {Picture.Width(), Picture.Height()};
+}
+
+void JPEGAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
+                    const std::string& PngFile) {
+  tSWFStream Jpeg, Compressed;
+  if (!Jpeg.LoadFromFile(WorkDir + SourceName))
+    throw EPictureError("Cannot read the picture " + WorkDir + SourceName);
+  if (!Compressed.LoadFromFile(WorkDir + "alpha"))
+    throw EPictureError("Cannot read the alpha data " + WorkDir + "alpha");
+  tSWFStream Plane;
+  // Later readers of "alpha" (the preview) find the plane expanded, once the
+  // picture has decoded.
+  try {
+    ComposeJPEGAlphaPNG(Jpeg.Buffer(), Jpeg.Size(), Compressed.Buffer(), Compressed.Size(), PngFile,
+                        &Plane);
+  } catch (const EPictureError&) {
+    if (Plane.Size() > 0) Plane.SaveToFile(WorkDir + "alpha");
+    throw;
+  }
+  Plane.SaveToFile(WorkDir + "alpha");
 }
 
 void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
@@ -340,11 +365,11 @@ void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
   tSWFStream Bmp;
   if (!Bmp.LoadFromFile(WorkDir + SourceName))
     throw EPictureError("Cannot read the picture " + WorkDir + SourceName);
-  TImage Picture;
-  std::string Failure;
-  if (!ViewBMP(Bmp.Buffer(), Bmp.Size(), Picture, Failure))
-    throw EPictureError("Cannot read the picture " + WorkDir + SourceName + ": " + Failure);
   tSWFStream Plane;  // a missing file is an empty plane
   if (!Plane.LoadFromFile(WorkDir + "alpha")) Plane.Reset();
-  WritePNGWithAlpha(Picture, Plane.Buffer(), Plane.Size(), true, spOpaque, PngFile);
+  try {
+    ComposeBMPAlphaPNG(Bmp.Buffer(), Bmp.Size(), Plane.Buffer(), Plane.Size(), PngFile);
+  } catch (const EPictureError& Error) {
+    throw EPictureError(std::string(Error.what()) + " (" + WorkDir + SourceName + ")");
+  }
 }

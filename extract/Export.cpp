@@ -1,13 +1,20 @@
 // Export of pictures as files: the JPEG or BMP the list holds, the PNG or GIF
 // a JPEG record stores whole, and for the kinds with alpha a PNG composed from
-// the picture and its plane. Nothing empty is ever written.
+// the picture and its plane. Nothing empty is ever written. Save all hands
+// the pictures to worker threads and tells of them in picture order.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 #include "extract/Scripts.h"
+#include "extract/Workers.h"
 #include "swf/F_Macromedia.h"
 
 namespace {
@@ -18,19 +25,59 @@ void ViewBlock(tSWFStream& View, TPictureList::TBlock Block) {
   if (Block.Size > 0) View.AttachBuffer(const_cast<uint8_t*>(Block.Data), Block.Size);
 }
 
-// A file that cannot be created is passed over and told; the export goes on.
-bool SaveFile(const tSWFStream& Stream, const std::string& FileName, int32_t Number,
-              TExtractObserver* Observer) {
+// A file that cannot be created is passed over and noted; the export goes on.
+bool SaveFile(const tSWFStream& Stream, const std::string& FileName, TPictureOutcome& Outcome) {
   errno = 0;
-  if (Stream.SaveToFile(FileName)) return true;
+  if (Stream.SaveToFile(FileName)) {
+    Outcome.Written.push_back(FileName);
+    return true;
+  }
   const int Error = errno;
-  if (Observer)
-    Observer->FileNotWritten(Number, FileName, Error ? std::strerror(Error) : "unknown error");
+  Outcome.NotWritten.emplace_back(FileName, Error ? std::strerror(Error) : "unknown error");
   return false;
 }
 
 void CreateOutputFolders(const std::string& OutputDir) {
   for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"}) mkdir((OutputDir + Sub).c_str(), 0777);
+}
+
+uint32_t BigEndian32(const uint8_t* At) {
+  return uint32_t(At[0]) << 24 | uint32_t(At[1]) << 16 | uint32_t(At[2]) << 8 | At[3];
+}
+
+uint32_t LittleEndian32(const uint8_t* At) {
+  return uint32_t(At[0]) | uint32_t(At[1]) << 8 | uint32_t(At[2]) << 16 | uint32_t(At[3]) << 24;
+}
+
+// The size a file of the picture declares, read from its header only.
+TPictureSize EmbeddedSize(const TEmbeddedImage& Image) {
+  const uint8_t* D = Image.Bytes.Data;
+  const uint32_t N = Image.Bytes.Size;
+  if (Image.Format == efPNG && N >= 24)  // IHDR follows the signature
+    return {int32_t(BigEndian32(D + 16) & 0x7FFFFFFF), int32_t(BigEndian32(D + 20) & 0x7FFFFFFF)};
+  if (Image.Format == efGIF && N >= 10) return {D[6] | D[7] << 8, D[8] | D[9] << 8};
+  return {};
+}
+
+TPictureSize BMPSize(const TPictureList::TBlock& Bmp) {
+  if (Bmp.Size < 26) return {};
+  const int32_t Height = int32_t(LittleEndian32(Bmp.Data + 22));
+  return {int32_t(LittleEndian32(Bmp.Data + 18)), Height < 0 ? -Height : Height};
+}
+
+TPictureSize JPEGSize(const tSWFStream& Jpeg) {
+  TPictureSize Size;
+  std::string Ignored;
+  ReadJPEGSize(Jpeg.Buffer(), Jpeg.Size(), Size.Width, Size.Height, Ignored);
+  return Size;
+}
+
+// An outcome as the observer hears of it, in the order the files came.
+void Tell(const TPictureOutcome& Outcome, TExtractObserver* Observer) {
+  if (!Observer) return;
+  for (const auto& [FileName, Reason] : Outcome.NotWritten)
+    Observer->FileNotWritten(Outcome.Number, FileName, Reason);
+  if (Outcome.Nothing) Observer->NothingToSave(Outcome.Number);
 }
 
 }  // namespace
@@ -50,79 +97,120 @@ void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Ta
   if (Block.Size > 0) Target.WriteBytes(Block.Data, Block.Size);
 }
 
-bool ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
-                   const std::string& Prefix, TExtractObserver* Observer) {
-  const bool Sorted = Folder == Workspace.OutputDir;
-  std::string JpegDir = Folder, BmpDir = Folder, PngDir = Folder, GifDir = Folder;
-  if (Sorted) {
-    JpegDir += "JPEG/";
-    BmpDir += "BMP/";
-    PngDir += "PNG/";
-    GifDir += "GIF/";
-  }
-  const std::string& WorkDir = Workspace.WorkDir;
-  unlink((WorkDir + "alpha").c_str());
-  Workspace.FormatLabel = "JPEG";
-
-  const auto NothingToSave = [&] {
-    if (Observer) Observer->NothingToSave(Number);
-    return false;
-  };
-  const TPictureList& Pictures = Workspace.Pictures;
+TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
+                                  const std::string& Folder, bool Sorted, const std::string& Prefix,
+                                  tSWFStream* Expanded) {
+  TPictureOutcome Outcome;
+  Outcome.Number = Number;
   // The end entry is no picture; an empty block has nothing a file could hold.
-  if (Number < 0 || Number >= Pictures.Count || Pictures.Primary(Number).Size == 0)
-    return NothingToSave();
-  const int32_t Code = Pictures.TagCode(Number);
+  if (Number < 0 || Number >= Pictures.Count || Pictures.Primary(Number).Size == 0) {
+    Outcome.Nothing = true;
+    return Outcome;
+  }
+  const auto Dir = [&](const char* Sub) { return Sorted ? Folder + Sub : Folder; };
   const std::string Name = Prefix + std::to_string(Number);
+  const TPictureList::TBlock PrimaryBlock = Pictures.Primary(Number);
 
   const TEmbeddedImage Embedded = EmbeddedImage(Pictures, Number);
   if (Embedded.Format != efNone) {
     // As stored, byte for byte. The GIF folder only exists for movies that have one.
-    if (Embedded.Format == efGIF && Sorted) mkdir(GifDir.c_str(), 0777);
+    if (Embedded.Format == efGIF && Sorted) mkdir(Dir("GIF/").c_str(), 0777);
     tSWFStream File;
     ViewBlock(File, Embedded.Bytes);
-    const std::string& Dir = Embedded.Format == efPNG ? PngDir : GifDir;
-    return SaveFile(File, Dir + Name + EmbeddedExtension(Embedded.Format), Number, Observer);
+    Outcome.Size = EmbeddedSize(Embedded);
+    SaveFile(
+        File,
+        Dir(Embedded.Format == efPNG ? "PNG/" : "GIF/") + Name + EmbeddedExtension(Embedded.Format),
+        Outcome);
+    return Outcome;
   }
 
-  tSWFStream Primary, Side;
+  tSWFStream Primary;
+  ViewBlock(Primary, PrimaryBlock);
+  const TPictureList::TBlock Side = Pictures.Side(Number);
+  try {
+    switch (Pictures.TagCode(Number)) {
+      case stagDefineBits: {
+        tSWFStream Joined;
+        JoinDefineBits(Pictures, Number, Joined);
+        Outcome.Size = JPEGSize(Joined);
+        SaveFile(Joined, Dir("JPEG/") + Name + ".jpg", Outcome);
+        break;
+      }
+      case stagDefineBitsJPEG2: {
+        tSWFStream Jpeg;
+        RepairJPEGStream(Primary, Jpeg);
+        if (Jpeg.Size() == 0) {
+          Outcome.Nothing = true;
+          break;
+        }
+        Outcome.Size = JPEGSize(Jpeg);
+        SaveFile(Jpeg, Dir("JPEG/") + Name + ".jpg", Outcome);
+        break;
+      }
+      case stagDefineBitsJPEG3:
+      case stagDefineBitsJPEG4: {
+        SaveFile(Primary, Dir("JPEG/") + Name + ".jpg", Outcome);
+        Outcome.Size = JPEGSize(Primary);
+        const std::string Png = Dir("PNG/") + Name + ".png";
+        ComposeJPEGAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png,
+                            Expanded);
+        Outcome.Written.push_back(Png);
+        break;
+      }
+      case stagDefineBitsLossless:
+        Outcome.Size = BMPSize(PrimaryBlock);
+        SaveFile(Primary, Dir("BMP/") + Name + ".bmp", Outcome);
+        break;
+      case stagDefineBitsLossless2: {
+        Outcome.Size = BMPSize(PrimaryBlock);
+        SaveFile(Primary, Dir("BMP/") + Name + ".bmp", Outcome);
+        const std::string Png = Dir("PNG/") + Name + ".png";
+        ComposeBMPAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png);
+        Outcome.Written.push_back(Png);
+        break;
+      }
+      default:
+        Outcome.Nothing = true;
+        break;
+    }
+  } catch (const std::exception& Error) {
+    // EPictureError from a composer, or memory refused for one.
+    Outcome.PNGFailure = Error.what();
+    if (Outcome.PNGFailure.empty()) Outcome.PNGFailure = "unknown error";
+  }
+  return Outcome;
+}
+
+bool ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
+                   const std::string& Prefix, TExtractObserver* Observer) {
+  const std::string& WorkDir = Workspace.WorkDir;
+  unlink((WorkDir + "alpha").c_str());
+  Workspace.FormatLabel = "JPEG";
+  const TPictureList& Pictures = Workspace.Pictures;
+  const int32_t Code = Pictures.TagCode(Number);
+  const bool Lossless = Code == stagDefineBitsLossless || Code == stagDefineBitsLossless2;
+  // Set before composing, so a picture whose PNG fails is still known as a BMP.
+  if (Lossless) Workspace.FormatLabel = "BMP";
+
+  // The working folder keeps the picture with alpha and its plane, for the
+  // preview: a JPEG3/4 plane expanded once its picture decoded, as stored
+  // otherwise.
+  const bool WithAlpha = (IsJPEGWithAlpha(Code) || Code == stagDefineBitsLossless2) &&
+                         Pictures.Primary(Number).Size &&
+                         EmbeddedImage(Pictures, Number).Format == efNone;
+  tSWFStream Primary, Side, Expanded;
   ViewBlock(Primary, Pictures.Primary(Number));
   ViewBlock(Side, Pictures.Side(Number));
-  switch (Code) {
-    case stagDefineBits: {
-      tSWFStream Joined;
-      JoinDefineBits(Pictures, Number, Joined);
-      return SaveFile(Joined, JpegDir + Name + ".jpg", Number, Observer);
-    }
-    case stagDefineBitsJPEG2: {
-      tSWFStream Jpeg;
-      RepairJPEGStream(Primary, Jpeg);
-      if (Jpeg.Size() == 0) return NothingToSave();
-      return SaveFile(Jpeg, JpegDir + Name + ".jpg", Number, Observer);
-    }
-    case stagDefineBitsJPEG3:
-    case stagDefineBitsJPEG4: {
-      Primary.SaveToFile(WorkDir + "0.jpeg");
-      const bool Saved = SaveFile(Primary, JpegDir + Name + ".jpg", Number, Observer);
-      Side.SaveToFile(WorkDir + "alpha");
-      JPEGAlphaToPNG(WorkDir, "0.jpeg", PngDir + Name + ".png");
-      return Saved;
-    }
-    case stagDefineBitsLossless:
-      Workspace.FormatLabel = "BMP";
-      return SaveFile(Primary, BmpDir + Name + ".bmp", Number, Observer);
-    case stagDefineBitsLossless2: {
-      // Set before composing, so a picture whose PNG fails is still known as a BMP.
-      Workspace.FormatLabel = "BMP";
-      Primary.SaveToFile(WorkDir + "0.bmp");
-      const bool Saved = SaveFile(Primary, BmpDir + Name + ".bmp", Number, Observer);
-      Side.SaveToFile(WorkDir + "alpha");
-      BMPAlphaToPNG(WorkDir, "0.bmp", PngDir + Name + ".png");
-      return Saved;
-    }
-    default:
-      return NothingToSave();
-  }
+  if (WithAlpha) Primary.SaveToFile(WorkDir + (Lossless ? "0.bmp" : "0.jpeg"));
+
+  const TPictureOutcome Outcome =
+      WritePictureFiles(Pictures, Number, Folder, Folder == Workspace.OutputDir, Prefix,
+                        WithAlpha && !Lossless ? &Expanded : nullptr);
+  if (WithAlpha) (Expanded.Size() > 0 ? Expanded : Side).SaveToFile(WorkDir + "alpha");
+  Tell(Outcome, Observer);
+  if (!Outcome.PNGFailure.empty()) throw EPictureError(Outcome.PNGFailure);
+  return Outcome.Whole();
 }
 
 bool SavePicture(TWorkspace& Workspace, const std::string& Prefix, TExtractObserver* Observer) {
@@ -130,22 +218,99 @@ bool SavePicture(TWorkspace& Workspace, const std::string& Prefix, TExtractObser
   return ExportPicture(Workspace, Workspace.SelectedPicture, Workspace.OutputDir, Prefix, Observer);
 }
 
+namespace {
+
+// The pictures handed to the pool and not yet told, in order: at most a few
+// per thread, so only a few pictures' worth of memory is in use at once.
+class TSaveQueue {
+ public:
+  explicit TSaveQueue(int32_t First) : FFirst(First) {}
+
+  void Done(TPictureOutcome&& Outcome) {
+    {
+      std::lock_guard<std::mutex> Hold(FLock);
+      FSlots[size_t(Outcome.Number - FFirst)] = std::move(Outcome);
+    }
+    FReady.notify_all();
+  }
+  void Add() {
+    std::lock_guard<std::mutex> Hold(FLock);
+    FSlots.emplace_back();
+  }
+  // The outcome of the oldest picture, once it is there.
+  TPictureOutcome Next() {
+    std::unique_lock<std::mutex> Hold(FLock);
+    FReady.wait(Hold, [this] { return FSlots.front().has_value(); });
+    TPictureOutcome Outcome = std::move(*FSlots.front());
+    FSlots.pop_front();
+    ++FFirst;
+    return Outcome;
+  }
+  size_t InFlight() {
+    std::lock_guard<std::mutex> Hold(FLock);
+    return FSlots.size();
+  }
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FReady;
+  std::deque<std::optional<TPictureOutcome>> FSlots;
+  int32_t FFirst;
+};
+
+}  // namespace
+
 int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
-                        TExtractObserver* Observer) {
+                        TExtractObserver* Observer, TWorkerPool* Pool) {
   CreateOutputFolders(Workspace.OutputDir);
-  int32_t Total = Workspace.Pictures.Count;
+  const TPictureList& Pictures = Workspace.Pictures;
+  const std::string& Folder = Workspace.OutputDir;
+  const int32_t Total = Pictures.Count;
   int32_t Failures = 0;
   if (Observer) Observer->SaveProgress(0, Total);
-  for (int32_t N = 0; N < Total; ++N) {
-    // A picture that cannot be saved whole does not cost the ones after it.
-    bool Whole = false;
-    try {
-      Whole = ExportPicture(Workspace, N, Workspace.OutputDir, Prefix, Observer);
-    } catch (const std::exception& Error) {
-      if (Observer) Observer->PictureFailed(N, Error.what());
+  const auto Report = [&](const TPictureOutcome& Outcome) {
+    Tell(Outcome, Observer);
+    if (Observer && !Outcome.PNGFailure.empty())
+      Observer->PictureFailed(Outcome.Number, Outcome.PNGFailure);
+    if (!Outcome.Whole()) ++Failures;
+    if (Observer) {
+      Observer->PictureDone(Outcome);
+      Observer->SaveProgress(Outcome.Number + 1, Total);
     }
-    if (!Whole) ++Failures;
-    if (Observer) Observer->SaveProgress(N + 1, Total);
+  };
+  const auto Stopped = [Observer] { return Observer && Observer->Cancelled(); };
+
+  if (!Pool || Pool->Size() <= 1) {
+    for (int32_t N = 0; N < Total && !Stopped(); ++N)
+      Report(WritePictureFiles(Pictures, N, Folder, true, Prefix));
+    return Failures;
+  }
+  // A picture in each thread's hands and one more waiting for each.
+  const size_t Window = 2 * size_t(Pool->Size());
+  auto Queue = std::make_shared<TSaveQueue>(0);
+  int32_t Next = 0, Told = 0;
+  while (Told < Next || (Next < Total && !Stopped())) {
+    while (Next < Total && Queue->InFlight() < Window && !Stopped()) {
+      Queue->Add();
+      // The references stay valid: every picture handed over is told below
+      // before this returns.
+      Pool->Run([Queue, &Pictures, &Folder, &Prefix, N = Next] {
+        TPictureOutcome Outcome;
+        try {
+          Outcome = WritePictureFiles(Pictures, N, Folder, true, Prefix);
+        } catch (const std::exception& Error) {  // memory refused, at worst
+          Outcome = TPictureOutcome();
+          Outcome.PNGFailure = Error.what();
+        }
+        Outcome.Number = N;
+        Queue->Done(std::move(Outcome));
+      });
+      ++Next;
+    }
+    if (Told < Next) {
+      Report(Queue->Next());
+      ++Told;
+    }
   }
   return Failures;
 }

@@ -104,6 +104,20 @@ void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSi
 // a file cut short. Image must not outlive Data.
 bool ViewBMP(const uint8_t* Data, size_t Size, TImage& Image, std::string& Failure);
 
+// The size of a picture composed or written, when it is known.
+struct TPictureSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+// The composers on bytes in memory: a JPEG with its zlib alpha (Expanded, if
+// given, receives the plane as inflated), and one of the program's BMPs with
+// its plain plane, bottom row first. They touch no working folder, so several
+// can run at once. Throw EPictureError.
+TPictureSize ComposeJPEGAlphaPNG(const uint8_t* Jpeg, size_t JpegSize, const uint8_t* Alpha,
+                                 size_t AlphaSize, const std::string& PngFile,
+                                 tSWFStream* Expanded = nullptr);
+TPictureSize ComposeBMPAlphaPNG(const uint8_t* Bmp, size_t BmpSize, const uint8_t* Plane,
+                                size_t PlaneSize, const std::string& PngFile);
 // DefineBitsJPEG3 and 4: WorkDir + SourceName (JPEG) with the zlib alpha in
 // WorkDir + "alpha"; rewrites "alpha" expanded. The header and the plane are
 // checked before the picture is decoded; a plane shorter than the picture
@@ -176,6 +190,18 @@ TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number);
 // ".png" or ".gif" (empty for efNone).
 const char* EmbeddedExtension(TEmbeddedFormat Format);
 
+// What became of one picture's files.
+struct TPictureOutcome {
+  int32_t Number = 0;
+  bool Nothing = false;  // it held nothing a file could hold
+  // Files that could not be written, each with the system's reason.
+  std::vector<std::pair<std::string, std::string>> NotWritten;
+  std::string PNGFailure;            // why its PNG could not be made; empty when it was
+  std::vector<std::string> Written;  // the files written, in the order written
+  TPictureSize Size;                 // its size, when it is known
+  bool Whole() const { return !Nothing && NotWritten.empty() && PNGFailure.empty(); }
+};
+
 // Progress and results of the long operations, so the core runs without any
 // window: the program binds it to the splash and the status bar, the
 // command-line tool to its terminal, tests to a recorder.
@@ -196,6 +222,10 @@ class TExtractObserver {
   // for its layout, JPEG data its repair empties, lossless pixels that cannot
   // fill their size): no file was written for it.
   virtual void NothingToSave(int32_t /*Number*/) {}
+  // Everything about one picture of Save all, after the calls above.
+  virtual void PictureDone(const TPictureOutcome& /*Outcome*/) {}
+  // Asked before each picture of Save all: true stops it there.
+  virtual bool Cancelled() { return false; }
 };
 
 // The workspace of one run of the program: the picture list and the
@@ -281,8 +311,19 @@ bool ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Fol
 // as ExportPicture. Throws EPictureError.
 bool SavePicture(TWorkspace& Workspace, const std::string& Prefix,
                  TExtractObserver* Observer = nullptr);
+// The files of picture Number written into Folder, sorted into JPEG/, BMP/,
+// PNG/ and GIF/ (made when a GIF comes) when Sorted. Touches no working
+// folder and no workspace, so pictures can be written side by side on
+// several threads; never throws (a PNG that cannot be made is told in the
+// outcome). Expanded, if given, receives a JPEG3/4 picture's plane inflated.
+TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
+                                  const std::string& Folder, bool Sorted, const std::string& Prefix,
+                                  tSWFStream* Expanded = nullptr);
+class TWorkerPool;
 // Save all: folders, then every picture; a failing picture is reported to the
-// observer and the rest are still saved. Answers the number of pictures not
-// saved whole.
+// observer and the rest are still saved. With a pool, the pictures are
+// written by its threads, a few at a time, and the observer still hears of
+// them in picture order, on the calling thread. Answers the number of
+// pictures not saved whole.
 int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
-                        TExtractObserver* Observer);
+                        TExtractObserver* Observer, TWorkerPool* Pool = nullptr);

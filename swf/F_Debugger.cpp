@@ -43,6 +43,7 @@ bool tDebugger::Full() {
 
 void tDebugger::Report(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t Data,
                        const std::string& Message) {
+  std::lock_guard<std::mutex> Hold(FLock);
   if (Full()) return;
   try {
     std::string ClassPart;
@@ -63,6 +64,7 @@ void tDebugger::Report(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t
 
 void tDebugger::ReportSystemError(const tObject* Item, int32_t Data, const std::string& Message) {
   int Code = errno;  // first, before anything below can change it
+  std::lock_guard<std::mutex> Hold(FLock);
   if (Full()) return;
   try {
     std::string Tail;

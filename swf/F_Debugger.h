@@ -1,8 +1,11 @@
 // The process-wide diagnostics collector. The framework never shows or throws
 // an error: it reports here and answers false; callers decide from the Booleans.
+// Reports may come from several threads; the entries are read once the work
+// that reports is over.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,7 @@ class tDebugger {
   size_t Dropped() const { return FDropped; }
   // Every open starts a fresh log.
   void ClearEntries() {
+    std::lock_guard<std::mutex> Hold(FLock);
     FEntries.clear();
     FDropped = 0;
   }
@@ -57,6 +61,8 @@ class tDebugger {
  private:
   bool Full();
 
+  // Pictures are saved on several threads at once; each report is one step.
+  std::mutex FLock;
   std::vector<tDebuggerEntry> FEntries;
   size_t FDropped = 0;
   int32_t FPrefix = 0;

@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 
@@ -718,6 +719,60 @@ TEST_F(MainFormTest, PngThatCannotBeWrittenIsReportedAndSaveAllGoesOn) {
     EXPECT_TRUE(fs::exists(Output + File)) << File;
   EXPECT_FALSE(F.ProgressBar1->isVisible());
   EXPECT_NE(F.PanelText(0), Lang(mesAllTheImagesWereSaved));
+}
+
+// Save all writes on worker threads while the window goes on with its
+// events; what would change the list or its folders waits; a close asked
+// for meanwhile comes once the pictures in hand are written.
+TEST_F(MainFormTest, SaveAllLeavesTheWindowResponsiveAndACloseWaitsForIt) {
+  TRgbPicture Photo = Pattern(300, 300, 4);
+  TBytes Alpha(300 * 300, 200);
+  TMovieBuilder Many;
+  for (uint16_t Id = 1; Id <= 40; ++Id) Many.DefineBitsJPEG3(Id, EncodeJPEG(Photo), Alpha);
+  Many.End().Save(Program + "many.swf");
+  TMainForm& F = Start();
+  ShowWithGrid(530);
+  Open(Program + "many.swf");
+  bool SeenBusy = false, OpenRefused = false;
+  int Ticks = 0;
+  QTimer Ticker;
+  QObject::connect(&Ticker, &QTimer::timeout, [&] {
+    ++Ticks;
+    if (!F.Busy()) return;
+    SeenBusy = true;
+    OpenRefused = !F.AOpen->isEnabled() && !F.menuOptions->isEnabled();
+    F.OpenDialog1 = [] {
+      ADD_FAILURE() << "an Open during Save all";
+      return QString();
+    };
+    F.AOpenExecute();
+  });
+  Ticker.start(5);
+  F.ASaveAll->trigger();
+  Ticker.stop();
+  EXPECT_TRUE(SeenBusy);
+  EXPECT_TRUE(OpenRefused);
+  EXPECT_GT(Ticks, 0);
+  EXPECT_FALSE(F.Busy());
+  EXPECT_TRUE(F.AOpen->isEnabled());
+  EXPECT_TRUE(F.ASaveAll->isEnabled());
+  EXPECT_EQ(fs::exists(Program + "IMAGES/many.swf/PNG/Image39.png"), true);
+  EXPECT_EQ(F.PanelText(0).startsWith(Lang(mesAllTheImagesWereSaved)), true);
+
+  // A close during Save all: the window stays until the save stops.
+  fs::remove_all(Program + "IMAGES/many.swf");
+  bool Closed = false;
+  QTimer::singleShot(0, [&] {
+    F.close();
+    Closed = !F.isVisible();
+  });
+  F.ASaveAll->trigger();
+  EXPECT_FALSE(Closed);
+  EXPECT_FALSE(F.isVisible());
+  EXPECT_EQ(IniReadString(Program + "Config.ini", "Config", "Language", ""), "ENG");
+  EXPECT_LT(std::distance(fs::directory_iterator(Program + "IMAGES/many.swf/PNG"),
+                          fs::directory_iterator()),
+            40);
 }
 
 TEST_F(MainFormTest, SaveAllListsEveryFileThatWasNotWritten) {

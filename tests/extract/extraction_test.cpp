@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "extract/Scripts.h"
+#include "extract/Workers.h"
 #include "swf/F_Debugger.h"
 #include "tests/support/MovieBuilder.h"
 
@@ -125,20 +127,39 @@ class TRecorder : public TExtractObserver {
   std::vector<int32_t> Failed;
   std::vector<std::string> NotWritten;
   std::vector<int32_t> Nothing;
+  std::vector<std::string> Events;  // every call of a Save, in order
+  int32_t CancelAfter = -1;         // Cancelled() once this many pictures are done
+  int32_t Done = 0;
 
   void WalkStarted(const std::string& Path) override { Started = Path; }
   void WalkProgress(int Percent) override { Progress.push_back(Percent); }
   void WalkEnded(int32_t Count) override { Ended = Count; }
-  void SaveProgress(int32_t Done, int32_t Total) override { Saves.emplace_back(Done, Total); }
+  void SaveProgress(int32_t Count, int32_t Total) override {
+    Saves.emplace_back(Count, Total);
+    Events.push_back("progress " + std::to_string(Count) + "/" + std::to_string(Total));
+  }
   void PictureFailed(int32_t Number, const std::string& Message) override {
     EXPECT_FALSE(Message.empty());
     Failed.push_back(Number);
+    Events.push_back("png " + std::to_string(Number) + " " + Message);
   }
-  void FileNotWritten(int32_t, const std::string& FileName, const std::string& Reason) override {
+  void PictureDone(const TPictureOutcome& Outcome) override {
+    ++Done;
+    Events.push_back(
+        "done " + std::to_string(Outcome.Number) + " " + std::to_string(Outcome.Written.size()) +
+        " " + std::to_string(Outcome.Size.Width) + "x" + std::to_string(Outcome.Size.Height));
+  }
+  bool Cancelled() override { return CancelAfter >= 0 && Done >= CancelAfter; }
+  void FileNotWritten(int32_t Number, const std::string& FileName,
+                      const std::string& Reason) override {
     EXPECT_FALSE(Reason.empty());
     NotWritten.push_back(FileName);
+    Events.push_back("file " + std::to_string(Number) + " " + FileName);
   }
-  void NothingToSave(int32_t Number) override { Nothing.push_back(Number); }
+  void NothingToSave(int32_t Number) override {
+    Nothing.push_back(Number);
+    Events.push_back("nothing " + std::to_string(Number));
+  }
 };
 
 class ExtractionTest : public ::testing::Test {
@@ -759,6 +780,74 @@ TEST_F(ExtractionTest, SaveAllWritesEveryPictureByteForByte) {
       EXPECT_EQ(TBytes(Px, Px + 4),
                 (TBytes{uint8_t(P >> 16), uint8_t(P >> 8), uint8_t(P), uint8_t(P >> 24)}));
     }
+  }
+}
+
+// All files below Folder with their bytes.
+std::map<std::string, TBytes> Tree(const std::string& Folder) {
+  std::map<std::string, TBytes> Files;
+  for (const auto& E : std::filesystem::recursive_directory_iterator(Folder))
+    Files[std::filesystem::relative(E.path(), Folder).string()] =
+        E.is_regular_file() ? ReadFileBytes(E.path().string()) : TBytes{'/'};
+  return Files;
+}
+
+// Save all on worker threads writes what it writes on one, and tells of the
+// pictures in the same order with the same words.
+TEST_F(ExtractionTest, SaveAllOnSeveralThreadsWritesTheSameAndTellsInPictureOrder) {
+  TAllKinds K;
+  TBytes NotZlib = JPEG3Body(2, K.Jpeg, K.Alpha);
+  NotZlib.resize(6 + K.Jpeg.size());
+  NotZlib.insert(NotZlib.end(), {1, 2, 3, 4, 5});
+  TMovieBuilder M(true);
+  for (int Round = 0; Round < 3; ++Round) {
+    M.DefineBitsJPEG2(1, K.Jpeg)
+        .Tag(35, NotZlib)  // its PNG cannot be made
+        .DefineBitsJPEG3(3, K.Jpeg, K.Alpha)
+        .DefineBitsJPEG2(4, {1, 2, 3})  // nothing to save
+        .DefineBitsLossless2(5, 5, ArgbW, ArgbH, ARGBData(ArgbPixels()))
+        .DefineBitsJPEG2(6, SmallGif());
+  }
+  Open(M.End());
+  ASSERT_EQ(W.Pictures.Count, 18);
+  EXPECT_EQ(SaveAllPictures(W, "Image", &Rec), 6);
+  const auto Serial = Tree(W.OutputDir);
+  const auto SerialEvents = Rec.Events;
+  for (unsigned Threads : {2u, 3u, 8u}) {
+    SCOPED_TRACE(Threads);
+    std::filesystem::remove_all(W.OutputDir);
+    Rec = TRecorder();
+    TWorkerPool Pool(Threads);
+    EXPECT_EQ(SaveAllPictures(W, "Image", &Rec, &Pool), 6);
+    EXPECT_TRUE(Tree(W.OutputDir) == Serial);
+    EXPECT_EQ(Rec.Events, SerialEvents);
+  }
+  // The sizes told are the pictures' own.
+  EXPECT_NE(std::find(SerialEvents.begin(), SerialEvents.end(), "done 0 1 16x8"),
+            SerialEvents.end());
+  EXPECT_NE(std::find(SerialEvents.begin(), SerialEvents.end(), "done 4 2 5x3"),
+            SerialEvents.end());
+  EXPECT_NE(std::find(SerialEvents.begin(), SerialEvents.end(), "done 5 1 3x2"),
+            SerialEvents.end());
+}
+
+TEST_F(ExtractionTest, ACancelledSaveAllStopsAfterThePicturesInHand) {
+  TBytes Jpeg = EncodeJPEG(Photo());
+  TMovieBuilder M;
+  for (uint16_t Id = 1; Id <= 40; ++Id) M.DefineBitsJPEG2(Id, Jpeg);
+  Open(M.End());
+  for (unsigned Threads : {1u, 2u}) {
+    SCOPED_TRACE(Threads);
+    std::filesystem::remove_all(W.OutputDir);
+    Rec = TRecorder();
+    Rec.CancelAfter = 5;
+    TWorkerPool Pool(Threads);
+    SaveAllPictures(W, "Image", &Rec, &Pool);
+    ASSERT_FALSE(Rec.Saves.empty());
+    EXPECT_GE(Rec.Saves.back().first, 5);
+    EXPECT_LT(Rec.Saves.back().first, 40);
+    // Every picture told was written, and no other.
+    EXPECT_EQ(FilesIn(W.OutputDir + "JPEG").size(), size_t(Rec.Saves.back().first));
   }
 }
 
