@@ -169,6 +169,91 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
   EXPECT_FALSE(IsDirectory(Out + "notes.swf"));
 }
 
+// With several workers the tool writes the same files and says the same, in
+// the order the movies were given.
+TEST_F(ExtractToolTest, WorkersChangeNothingButTheTimeItTakes) {
+  std::vector<std::string> Args = {"--out", ""};
+  for (int N = 0; N < 5; ++N) Args.push_back(Movie("scene" + std::to_string(N) + ".swf", AllKinds()));
+  std::string Text = Temp.Path() + "notes.swf";
+  WriteFileBytes(Text, {'#', ' ', 'n'});
+  Args.push_back(Text);
+  TBytes Cut = AllKinds().Build();
+  Cut.resize(Cut.size() * 2 / 3);
+  WriteFileBytes(Temp.Path() + "cut.swf", Cut);
+  Args.push_back(Temp.Path() + "cut.swf");
+  Args.push_back(Movie("empty.swf", TMovieBuilder().DefineBitsJPEG2(1, {1, 2}).End()));
+  std::vector<TRun> Runs;
+  std::vector<std::map<std::string, TBytes>> Trees;
+  for (const char* Jobs : {"1", "2", "5"}) {
+    SCOPED_TRACE(Jobs);
+    const std::string Out = Temp.Path() + "out" + Jobs + "/";
+    Args[1] = Out;
+    std::vector<std::string> WithJobs = {"-j", Jobs};
+    WithJobs.insert(WithJobs.end(), Args.begin(), Args.end());
+    Runs.push_back(Run(WithJobs));
+    EXPECT_EQ(Runs.back().Status, 1);
+    Trees.push_back(Tree(Out));
+  }
+  for (size_t i = 1; i < Runs.size(); ++i) {
+    EXPECT_EQ(Runs[i].Out, Runs[0].Out);
+    EXPECT_EQ(Runs[i].Err, Runs[0].Err);
+    EXPECT_TRUE(Trees[i] == Trees[0]);
+  }
+  EXPECT_EQ(Tree(Temp.Path() + "out5/scene4.swf").size(), 3u + 9);
+}
+
+// One JSON line per movie for pipelines: the movie, its signature, whether
+// it was read whole, and each picture's number, kind, size, files and errors.
+TEST_F(ExtractToolTest, TheReportHasALinePerMovieAndAnEntryPerPicture) {
+  TBytes Jpeg = EncodeJPEG(Pattern(16, 8));
+  std::vector<uint32_t> Argb = {0x80FF0000, 0xFF00FF00, 0x000000FF, 0x40102030, 0, 0};
+  TBytes NotZlib = JPEG3Body(3, Jpeg, TBytes(128, 1));
+  NotZlib.resize(6 + Jpeg.size());
+  NotZlib.insert(NotZlib.end(), {7, 7});
+  const std::string Scene = Movie("scene.swf", TMovieBuilder(true)
+                                                   .DefineBitsJPEG2(1, Jpeg)
+                                                   .DefineBitsLossless2(2, 5, 3, 2, ARGBData(Argb))
+                                                   .Tag(35, NotZlib)
+                                                   .DefineBitsJPEG2(4, {1, 2, 3})
+                                                   .End());
+  const std::string Odd = Temp.Path() + "caf\xE9 \"quoted\".swf";  // not UTF-8
+  WriteFileBytes(Odd, ReadFileBytes(Scene));
+  const std::string Text = Temp.Path() + "notes.swf";
+  WriteFileBytes(Text, {'#'});
+  const std::string Out = Temp.Path() + "out/", Report = Temp.Path() + "report.jsonl";
+  TRun R = Run({"--out", Out, "--report", Report, "-j", "2", Scene, Text, Odd});
+  EXPECT_EQ(R.Status, 1);
+  std::istringstream Lines(ReadText(Report));
+  std::vector<std::string> L;
+  for (std::string Line; std::getline(Lines, Line);) L.push_back(Line);
+  ASSERT_EQ(L.size(), 3u);
+  const std::string Pictures =
+      "\"pictures\":["
+      "{\"number\":0,\"kind\":\"DefineBitsJPEG2\",\"format\":\"JPEG\",\"width\":16,"
+      "\"height\":8,\"files\":[\"JPEG/Image0.jpg\"],\"errors\":[]},"
+      "{\"number\":1,\"kind\":\"DefineBitsLossless2\",\"format\":\"BMP\",\"width\":3,"
+      "\"height\":2,\"files\":[\"BMP/Image1.bmp\",\"PNG/Image1.png\"],\"errors\":[]},"
+      "{\"number\":2,\"kind\":\"DefineBitsJPEG3\",\"format\":\"JPEG\",\"width\":16,"
+      "\"height\":8,\"files\":[\"JPEG/Image2.jpg\"],\"errors\":[\"could not be saved as "
+      "PNG: The alpha data is not a valid zlib stream\"]},"
+      "{\"number\":3,\"kind\":\"DefineBitsJPEG2\",\"format\":\"JPEG\",\"width\":null,"
+      "\"height\":null,\"files\":[],\"errors\":[\"holds nothing that can be saved\"]}]}";
+  EXPECT_EQ(L[0], "{\"movie\":\"" + Scene +
+                      "\",\"signature\":\"CWS\",\"whole\":true,\"problem\":null,\"folder\":\"" +
+                      Out + "scene.swf/\"," + Pictures);
+  EXPECT_EQ(L[1], "{\"movie\":\"" + Text +
+                      "\",\"signature\":null,\"whole\":false,\"problem\":\"The file is not an "
+                      "SWF movie: it does not begin with FWS, CWS or ZWS.\",\"folder\":null,"
+                      "\"pictures\":[]}");
+  const std::string Shown = Temp.Path() + "caf\xEF\xBF\xBD \\\"quoted\\\".swf";
+  EXPECT_EQ(L[2].rfind("{\"movie\":\"" + Shown + "\",\"signature\":\"CWS\"", 0), 0u) << L[2];
+
+  // A report that cannot be written stops the run before anything is done.
+  R = Run({"--out", Out, "--report", Temp.Path() + "missing/report.jsonl", Scene});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_NE(R.Err.find("cannot write the report"), std::string::npos) << R.Err;
+}
+
 // Pictures that give nothing to write get no file and are not counted as saved.
 TEST_F(ExtractToolTest, PicturesWithNothingToSaveGetNoFileAndFailTheRun) {
   TBytes Jpeg = EncodeJPEG(Pattern(4, 4));
@@ -234,6 +319,11 @@ TEST_F(ExtractToolTest, UsageErrorsAndHelp) {
                {{"--out", "x"}, 2},
                {{"--frobnicate", "a.swf"}, 2},
                {{"--out="}, 2},
+               {{"-j", "0", "a.swf"}, 2},
+               {{"-j"}, 2},
+               {{"--jobs=x", "a.swf"}, 2},
+               {{"-j-1", "a.swf"}, 2},
+               {{"--report"}, 2},
                {{"--help"}, 0}};
   for (const TCase& C : Cases) {
     std::string Joined;
