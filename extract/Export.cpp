@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "extract/Scripts.h"
 #include "extract/Workers.h"
@@ -33,6 +35,32 @@ bool SaveFile(const tSWFStream& Stream, const std::string& FileName, TPictureOut
     return true;
   }
   const int Error = errno;
+  Outcome.NotWritten.emplace_back(FileName, Error ? std::strerror(Error) : "unknown error");
+  return false;
+}
+
+// A file made of pieces of the stores, written as they lie, without joining
+// them first.
+struct TPiece {
+  const uint8_t* Data;
+  size_t Size;
+};
+bool SavePieces(const std::vector<TPiece>& Pieces, const std::string& FileName,
+                TPictureOutcome& Outcome) {
+  errno = 0;
+  FILE* File = std::fopen(FileName.c_str(), "wb");
+  bool Ok = File != nullptr;
+  for (const TPiece& Piece : Pieces)
+    if (Ok && Piece.Size > 0) Ok = std::fwrite(Piece.Data, 1, Piece.Size, File) == Piece.Size;
+  int Error = Ok ? 0 : errno;
+  if (File && std::fclose(File) != 0 && Ok) {
+    Ok = false;
+    Error = errno;
+  }
+  if (Ok) {
+    Outcome.Written.push_back(FileName);
+    return true;
+  }
   Outcome.NotWritten.emplace_back(FileName, Error ? std::strerror(Error) : "unknown error");
   return false;
 }
@@ -65,10 +93,28 @@ TPictureSize BMPSize(const TPictureList::TBlock& Bmp) {
   return {int32_t(LittleEndian32(Bmp.Data + 18)), Height < 0 ? -Height : Height};
 }
 
-TPictureSize JPEGSize(const tSWFStream& Jpeg) {
-  TPictureSize Size;
+TPictureSize JPEGSize(const uint8_t* Data, size_t Size) {
+  TPictureSize Picture;
   std::string Ignored;
-  ReadJPEGSize(Jpeg.Buffer(), Jpeg.Size(), Size.Width, Size.Height, Ignored);
+  ReadJPEGSize(Data, Size, Picture.Width, Picture.Height, Ignored);
+  return Picture;
+}
+
+// The size a JPEG made of pieces declares: its header lies in the first
+// pieces, so a few kilobytes of them are enough.
+TPictureSize JPEGSize(const std::vector<TPiece>& Pieces) {
+  std::vector<uint8_t> Head;
+  for (const TPiece& Piece : Pieces) {
+    const size_t Take = std::min(Piece.Size, size_t(65536) - Head.size());
+    Head.insert(Head.end(), Piece.Data, Piece.Data + Take);
+    if (Head.size() >= 65536) break;
+  }
+  TPictureSize Size = JPEGSize(Head.data(), Head.size());
+  if (Size.Width == 0 && Head.size() >= 65536) {  // a header past the first 64 KB
+    Head.clear();
+    for (const TPiece& Piece : Pieces) Head.insert(Head.end(), Piece.Data, Piece.Data + Piece.Size);
+    Size = JPEGSize(Head.data(), Head.size());
+  }
   return Size;
 }
 
@@ -99,7 +145,7 @@ void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Ta
 
 TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
                                   const std::string& Folder, bool Sorted, const std::string& Prefix,
-                                  tSWFStream* Expanded) {
+                                  tSWFStream* Expanded, TWorkerPool* Pool) {
   TPictureOutcome Outcome;
   Outcome.Number = Number;
   // The end entry is no picture; an empty block has nothing a file could hold.
@@ -131,30 +177,41 @@ TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
   try {
     switch (Pictures.TagCode(Number)) {
       case stagDefineBits: {
-        tSWFStream Joined;
-        JoinDefineBits(Pictures, Number, Joined);
-        Outcome.Size = JPEGSize(Joined);
-        SaveFile(Joined, Dir("JPEG/") + Name + ".jpg", Outcome);
+        // The tables without their end-of-image marker, then the block: what
+        // JoinDefineBits joins, written as it lies.
+        static const uint8_t StartOfImage[2] = {0xFF, 0xD8};
+        const tSWFStream* Tables = Pictures.JPEGTables.get();
+        std::vector<TPiece> Pieces;
+        if (Tables && Tables->Size() > 2)
+          Pieces.push_back({Tables->Buffer(), Tables->Size() - 2u});
+        else
+          Pieces.push_back({StartOfImage, 2});
+        Pieces.push_back({PrimaryBlock.Data, PrimaryBlock.Size});
+        Outcome.Size = JPEGSize(Pieces);
+        SavePieces(Pieces, Dir("JPEG/") + Name + ".jpg", Outcome);
         break;
       }
       case stagDefineBitsJPEG2: {
-        tSWFStream Jpeg;
-        RepairJPEGStream(Primary, Jpeg);
-        if (Jpeg.Size() == 0) {
+        std::vector<TJPEGRun> Runs;
+        RepairJPEGRuns(PrimaryBlock.Data, PrimaryBlock.Size, Runs);
+        std::vector<TPiece> Pieces;
+        for (const TJPEGRun& Run : Runs)
+          Pieces.push_back({PrimaryBlock.Data + Run.Start, Run.Size});
+        if (Pieces.empty()) {
           Outcome.Nothing = true;
           break;
         }
-        Outcome.Size = JPEGSize(Jpeg);
-        SaveFile(Jpeg, Dir("JPEG/") + Name + ".jpg", Outcome);
+        Outcome.Size = JPEGSize(Pieces);
+        SavePieces(Pieces, Dir("JPEG/") + Name + ".jpg", Outcome);
         break;
       }
       case stagDefineBitsJPEG3:
       case stagDefineBitsJPEG4: {
         SaveFile(Primary, Dir("JPEG/") + Name + ".jpg", Outcome);
-        Outcome.Size = JPEGSize(Primary);
+        Outcome.Size = JPEGSize(PrimaryBlock.Data, PrimaryBlock.Size);
         const std::string Png = Dir("PNG/") + Name + ".png";
         ComposeJPEGAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png,
-                            Expanded);
+                            Expanded, Pool);
         Outcome.Written.push_back(Png);
         break;
       }
@@ -166,7 +223,7 @@ TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
         Outcome.Size = BMPSize(PrimaryBlock);
         SaveFile(Primary, Dir("BMP/") + Name + ".bmp", Outcome);
         const std::string Png = Dir("PNG/") + Name + ".png";
-        ComposeBMPAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png);
+        ComposeBMPAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png, Pool);
         Outcome.Written.push_back(Png);
         break;
       }
@@ -294,10 +351,10 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
       Queue->Add();
       // The references stay valid: every picture handed over is told below
       // before this returns.
-      Pool->Run([Queue, &Pictures, &Folder, &Prefix, N = Next] {
+      Pool->Run([Queue, &Pictures, &Folder, &Prefix, Pool, N = Next] {
         TPictureOutcome Outcome;
         try {
-          Outcome = WritePictureFiles(Pictures, N, Folder, true, Prefix);
+          Outcome = WritePictureFiles(Pictures, N, Folder, true, Prefix, nullptr, Pool);
         } catch (const std::exception& Error) {  // memory refused, at worst
           Outcome = TPictureOutcome();
           Outcome.PNGFailure = Error.what();

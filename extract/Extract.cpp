@@ -31,10 +31,6 @@ int ProgressPercent(uint32_t Position, uint32_t Size) {
   return int(Quotient);
 }
 
-void RemoveFile(const std::string& FileName) {
-  unlink(FileName.c_str());
-}
-
 // A run of zero bytes is a run of End records (code 0, no body), which the
 // walk passes over; they are skipped at memory speed rather than one by one.
 // An odd zero byte at the run's end still starts the next record header.
@@ -149,15 +145,17 @@ class TRecordHandler {
     tSWFStream& Pixels = Bitmap.GetData();
     bool Refused = Pixels.Size() > 0 && (Bitmap.GetOutEstimate() < 0 ||
                                          Pixels.Size() != uint32_t(Bitmap.GetOutEstimate()));
-    Pixels.SaveToFile(FWorkDir + "test");
+    // Kept in memory for the converters, as a view: the item lives on
+    // until the record is done.
+    FConverter.PutFile("test", Pixels.Buffer(), Pixels.Size());
     FConverter.WriteBMPHeader(Item.GetBitmapWidth(), Item.GetBitmapHeight(),
                               Item.GetBitmapFormat());
     return !Refused;
   }
 
   void RemoveScratch() {
-    RemoveFile(FWorkDir + "test");
-    RemoveFile(FWorkDir + "header");
+    FConverter.RemoveFile("test");
+    FConverter.RemoveFile("header");
   }
 
   TPictureList& FPictures;
@@ -236,6 +234,12 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
   Pictures.SideData = std::make_unique<tSWFStream>();
   TRecordHandler Handler(Workspace);
   Workspace.Converter.SetWorkDir(Workspace.WorkDir);
+  // The converters' files never leave the walk: no need to write them out.
+  Workspace.Converter.KeepFilesInMemory(true);
+  struct TBackToFiles {
+    TLosslessConverter& Converter;
+    ~TBackToFiles() { Converter.KeepFilesInMemory(false); }
+  } BackToFiles{Workspace.Converter};
   for (;;) {
     if (SkipEndRecords(*Movie) && Observer)
       Observer->WalkProgress(ProgressPercent(Movie->Position(), Movie->Size()));

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "swf/D_Storages.h"
+
 int TImage::BytesPerPixel(TImageFormat Format) {
   switch (Format) {
     case ifGray8:
@@ -27,6 +29,7 @@ bool TImage::Create(int32_t Width, int32_t Height, TImageFormat Format) {
   // Pages past the rows really written are never touched.
   auto* Memory = static_cast<uint8_t*>(std::malloc(Stride * size_t(Height)));
   if (!Memory) return false;
+  AdviseLargeBlock(Memory, Stride * size_t(Height));
   FOwned.reset(Memory);
   FFirst = Memory;
   FWidth = Width;

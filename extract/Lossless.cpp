@@ -34,12 +34,12 @@ void PutUI32(uint8_t* At, uint32_t Value) {
   for (int i = 0; i < 4; ++i) At[i] = uint8_t(Value >> (8 * i));
 }
 
-// A whole working-folder file, read once into memory; empty when it is
-// missing or unreadable.
+// A whole working file, read once into memory (or viewed where it is kept in
+// memory); empty when it is missing or unreadable.
 class TFileBytes {
  public:
-  explicit TFileBytes(const std::string& FileName) {
-    if (!FStream.LoadFromFile(FileName)) FStream.Reset();
+  TFileBytes(const TLosslessConverter& Converter, const std::string& Name) {
+    Converter.ReadFile(Name, FStream);
   }
   const uint8_t* data() const { return FStream.Buffer(); }
   size_t size() const { return FStream.Size(); }
@@ -56,6 +56,7 @@ class TBuffer {
   explicit TBuffer(uint64_t Count)
       : FData(static_cast<uint8_t*>(std::malloc(size_t(Count ? Count : 1)))), FSize(Count) {
     if (!FData) throw std::bad_alloc();
+    AdviseLargeBlock(FData, size_t(Count));
   }
   ~TBuffer() { std::free(FData); }
   TBuffer(const TBuffer&) = delete;
@@ -70,10 +71,12 @@ class TBuffer {
   size_t FSize;
 };
 
-bool SaveFile(const std::string& FileName, const TBuffer& Bytes) {
-  tSWFStream View;
-  View.AttachBuffer(const_cast<uint8_t*>(Bytes.data()), uint32_t(Bytes.size()));
-  return View.SaveToFile(FileName);
+// Written into the working files; kept in memory, the bytes move there.
+bool SaveFile(TLosslessConverter& Converter, const std::string& Name, TBuffer& Bytes) {
+  uint8_t* Data = Bytes.data();
+  const bool Written = Converter.WriteFile(Name, Data, uint32_t(Bytes.size()));
+  if (!Data) Bytes.Release();  // taken over
+  return Written;
 }
 
 template <class TBytes>
@@ -109,6 +112,67 @@ void TLosslessConverter::ResetPaletteAlpha() {
   for (auto& Entry : PaletteTable) Entry[3] = 255;
 }
 
+void TLosslessConverter::KeepFilesInMemory(bool InMemory) {
+  FInMemory = InMemory;
+  FFiles.clear();
+}
+
+void TLosslessConverter::PutFile(const std::string& Name, const uint8_t* Data, uint32_t Size) {
+  auto View = std::make_unique<tSWFStream>();
+  if (Size > 0) View->AttachBuffer(const_cast<uint8_t*>(Data), Size);
+  FFiles[Name] = std::move(View);
+}
+
+void TLosslessConverter::RemoveFile(const std::string& Name) {
+  if (FInMemory)
+    FFiles.erase(Name);
+  else
+    std::remove((FWorkDir + Name).c_str());
+}
+
+bool TLosslessConverter::ReadFile(const std::string& Name, tSWFStream& Into) const {
+  Into.Reset();
+  if (!FInMemory) {
+    if (Into.LoadFromFile(FWorkDir + Name)) return true;
+    Into.Reset();
+    return false;
+  }
+  const auto Found = FFiles.find(Name);
+  if (Found == FFiles.end()) return false;
+  if (Found->second->Size() > 0)
+    Into.AttachBuffer(const_cast<uint8_t*>(Found->second->Buffer()), Found->second->Size());
+  return true;
+}
+
+bool TLosslessConverter::TakeFile(const std::string& Name, std::unique_ptr<tSWFStream>& Into) {
+  Into = std::make_unique<tSWFStream>();
+  if (!FInMemory) return ReadFile(Name, *Into);
+  const auto Found = FFiles.find(Name);
+  if (Found == FFiles.end()) return false;
+  if (Found->second->OwnsBuffer()) {
+    Into = std::move(Found->second);
+    Into->SetPosition(0);
+  } else if (Found->second->Size() > 0) {
+    // A view: its bytes are not ours to take.
+    Into->WriteBytes(Found->second->Buffer(), Found->second->Size());
+    Into->SetPosition(0);
+  }
+  FFiles.erase(Found);
+  return true;
+}
+
+bool TLosslessConverter::WriteFile(const std::string& Name, uint8_t*& Bytes, uint32_t Size) {
+  if (!FInMemory) {
+    tSWFStream View;
+    if (Size > 0) View.AttachBuffer(Bytes, Size);
+    return View.SaveToFile(FWorkDir + Name);
+  }
+  auto File = std::make_unique<tSWFStream>();
+  if (Size > 0) File->AdoptBuffer(std::exchange(Bytes, nullptr), Size);
+  FFiles[Name] = std::move(File);
+  return true;
+}
+
 void TLosslessConverter::WriteBMPHeader(uint16_t Width, uint16_t Height, uint8_t Format) {
   bool Known = Format == 3 || Format == 4 || Format == 5;
   tSWFStream Header;
@@ -123,7 +187,9 @@ void TLosslessConverter::WriteBMPHeader(uint16_t Width, uint16_t Height, uint8_t
   Header.WriteUI16(1);       // planes
   if (Known) Header.WriteUI16(Format == 3 ? 8 : Format == 4 ? 16 : 24);
   for (int Field = 0; Field < 6; ++Field) Header.WriteUI32(0);
-  Header.SaveToFile(FWorkDir + "header");
+  TBuffer Bytes(Header.Size());
+  std::memcpy(Bytes.data(), Header.Buffer(), Header.Size());
+  SaveFile(*this, "header", Bytes);
 }
 
 void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8_t LastIndex,
@@ -133,8 +199,8 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
   const uint32_t EntrySize = WithAlpha ? 4 : 3;
   const uint32_t Entries = uint32_t(LastIndex) + 1;
   const uint64_t Rows = uint64_t(Height) * RowBytes;
-  TFileBytes Source(FWorkDir + "test");
-  TFileBytes Header(FWorkDir + "header");
+  TFileBytes Source(*this, "test");
+  TFileBytes Header(*this, "header");
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Entries * EntrySize + Rows) return;  // colour table or rows cut
   if (!Fits(ColorMappedPixelOffset + Rows)) return;
@@ -155,7 +221,7 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
   for (uint32_t k = 0; k < Height; ++k)
     std::memcpy(Out + uint64_t(k) * RowBytes, Indices + uint64_t(Height - 1 - k) * RowBytes,
                 RowBytes);
-  if (!SaveFile(FWorkDir + "0.bmp", Bmp)) return;
+  if (!SaveFile(*this, "0.bmp", Bmp)) return;
 
   if (WithAlpha) {
     // Alphas of all 256 entries; past the colour table they are whatever bytes
@@ -167,8 +233,8 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
     }
     FConverterAlpha->WriteBytes(PaletteAlpha.data(), 256);
     ExpandPaletteAlpha(Width, Height);
-    auto Plane = std::make_unique<tSWFStream>();
-    bool Loaded = Plane->LoadFromFile(FWorkDir + "alpha");
+    std::unique_ptr<tSWFStream> Plane;
+    bool Loaded = TakeFile("alpha", Plane);
     FConverterAlpha = std::move(Plane);
     // Without the widened picture and its plane there is no picture to give.
     if (!Loaded || FConverterAlpha->Size() != uint64_t(Height) * RowBytes) {
@@ -177,7 +243,7 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
     }
   }
 
-  TFileBytes Finished(FWorkDir + "0.bmp");
+  TFileBytes Finished(*this, "0.bmp");
   uint64_t Expected =
       WithAlpha ? HeaderSize + uint64_t(Height) * RowBytes * 3 : ColorMappedPixelOffset + Rows;
   if (Finished.size() != Expected) {
@@ -190,14 +256,14 @@ void TLosslessConverter::ColorMappedToBMP(uint16_t Width, uint16_t Height, uint8
 void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
   const uint32_t RowBytes = RoundUp4(Width);
   const uint64_t Pixels = uint64_t(Height) * RowBytes;
-  TFileBytes Indexed(FWorkDir + "0.bmp");
+  TFileBytes Indexed(*this, "0.bmp");
   tSWFStream& PaletteAlpha = *FConverterAlpha;
 
   // An 8-bit picture that is not all there gives no picture; an old plane
   // must not pass for this one's.
   if (Width == 0 || Height == 0 || Indexed.size() < ColorMappedPixelOffset + Pixels ||
       !Fits(HeaderSize + 3 * Pixels)) {
-    std::remove((FWorkDir + "alpha").c_str());
+    RemoveFile("alpha");
     DropConverterAlpha();
     return;
   }
@@ -231,16 +297,16 @@ void TLosslessConverter::ExpandPaletteAlpha(uint16_t Width, uint16_t Height) {
     Plane.data()[p] = Entry[3];
   }
 
-  SaveFile(FWorkDir + "alpha", Plane);
+  SaveFile(*this, "alpha", Plane);
   DropConverterAlpha();
-  if (!SaveFile(FWorkDir + "0.bmp", Bmp)) std::remove((FWorkDir + "0.bmp").c_str());
+  if (!SaveFile(*this, "0.bmp", Bmp)) RemoveFile("0.bmp");
 }
 
 void TLosslessConverter::PIX15ToBMP(uint16_t Width, uint16_t Height, tSWFStream& Target) {
   const uint32_t RowPixels = (uint32_t(Width) + 1) & ~1u;
   const uint64_t RowBytes = uint64_t(RowPixels) * 2;
-  TFileBytes Source(FWorkDir + "test");
-  TFileBytes Header(FWorkDir + "header");
+  TFileBytes Source(*this, "test");
+  TFileBytes Header(*this, "header");
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Height * RowBytes || !Fits(HeaderSize + Height * RowBytes)) return;
 
@@ -264,8 +330,8 @@ void TLosslessConverter::ARGBToBMP(uint16_t Width, uint16_t Height, bool WithAlp
   const uint64_t SourceRow = uint64_t(Width) * 4;
   const uint32_t Padding = Width % 4;
   const uint64_t BmpRow = uint64_t(Width) * 3 + Padding;
-  TFileBytes Source(FWorkDir + "test");
-  TFileBytes Header(FWorkDir + "header");
+  TFileBytes Source(*this, "test");
+  TFileBytes Header(*this, "header");
   if (Width == 0 || Height == 0 || Header.size() < HeaderSize) return;
   if (Source.size() < Height * SourceRow || !Fits(HeaderSize + Height * BmpRow)) return;
 

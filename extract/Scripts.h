@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,13 @@ class EPictureError : public std::runtime_error {
 // the header segments, then the scan and all after it unchanged. Source and
 // Target are usually the same stream.
 void RepairJPEGStream(tSWFStream& Source, tSWFStream& Target);
+// The same repair as runs of the input: the repaired stream is, in order, the
+// Size bytes from each run's Start. Answers where the repair stopped.
+struct TJPEGRun {
+  uint32_t Start = 0;
+  uint32_t Size = 0;
+};
+uint32_t RepairJPEGRuns(const uint8_t* In, uint32_t Size, std::vector<TJPEGRun>& Runs);
 
 // ---------------------------------------------------------------------------
 // Lossless pixels to BMP
@@ -59,9 +67,26 @@ class TLosslessConverter {
   uint8_t PaletteTable[256][4] = {};
   void ResetPaletteAlpha();  // every alpha byte := 255
 
+  // The working files ("test", "header", "0.bmp", "alpha") kept in memory
+  // instead of the working folder: the walk's way, since nothing else reads
+  // them. PutFile makes a file that views Size bytes at Data, which must
+  // stay until the file is removed or replaced.
+  void KeepFilesInMemory(bool InMemory);
+  void PutFile(const std::string& Name, const uint8_t* Data, uint32_t Size);
+  void RemoveFile(const std::string& Name);
+  // A working file, read whole (a view of it when it is in memory); false
+  // and Into empty when it is missing.
+  bool ReadFile(const std::string& Name, tSWFStream& Into) const;
+  // The same, and a file kept in memory goes: its bytes move to Into.
+  bool TakeFile(const std::string& Name, std::unique_ptr<tSWFStream>& Into);
+  // Writes a working file; in memory, Bytes' storage is taken over.
+  bool WriteFile(const std::string& Name, uint8_t*& Bytes, uint32_t Size);
+
  private:
   std::string FWorkDir;
   std::unique_ptr<tSWFStream> FConverterAlpha;
+  bool FInMemory = false;
+  std::map<std::string, std::unique_ptr<tSWFStream>> FFiles;
 };
 
 // ---------------------------------------------------------------------------
@@ -97,8 +122,11 @@ enum TShortPlane { spOpaque, spRepeatLast };
 // Plane (Width x Height bytes, top row first unless BottomUp). A palette
 // image is written as colour type 3 with every entry opaque and the plane
 // unused. Throws EPictureError; never leaves a half-written file behind.
+// With a pool, a large picture is deflated in bands on its threads.
+class TWorkerPool;
 void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
-                       TShortPlane ShortPlane, const std::string& PngFile);
+                       TShortPlane ShortPlane, const std::string& PngFile,
+                       TWorkerPool* Pool = nullptr);
 // The pixels of a BMP file (8-bit with its colour table, 15-bit or 24-bit,
 // uncompressed) viewed in place; false with Failure set for anything else or
 // a file cut short. Image must not outlive Data.
@@ -115,9 +143,10 @@ struct TPictureSize {
 // can run at once. Throw EPictureError.
 TPictureSize ComposeJPEGAlphaPNG(const uint8_t* Jpeg, size_t JpegSize, const uint8_t* Alpha,
                                  size_t AlphaSize, const std::string& PngFile,
-                                 tSWFStream* Expanded = nullptr);
+                                 tSWFStream* Expanded = nullptr, TWorkerPool* Pool = nullptr);
 TPictureSize ComposeBMPAlphaPNG(const uint8_t* Bmp, size_t BmpSize, const uint8_t* Plane,
-                                size_t PlaneSize, const std::string& PngFile);
+                                size_t PlaneSize, const std::string& PngFile,
+                                TWorkerPool* Pool = nullptr);
 // DefineBitsJPEG3 and 4: WorkDir + SourceName (JPEG) with the zlib alpha in
 // WorkDir + "alpha"; rewrites "alpha" expanded. The header and the plane are
 // checked before the picture is decoded; a plane shorter than the picture
@@ -318,8 +347,7 @@ bool SavePicture(TWorkspace& Workspace, const std::string& Prefix,
 // outcome). Expanded, if given, receives a JPEG3/4 picture's plane inflated.
 TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
                                   const std::string& Folder, bool Sorted, const std::string& Prefix,
-                                  tSWFStream* Expanded = nullptr);
-class TWorkerPool;
+                                  tSWFStream* Expanded = nullptr, TWorkerPool* Pool = nullptr);
 // Save all: folders, then every picture; a failing picture is reported to the
 // observer and the rest are still saved. With a pool, the pictures are
 // written by its threads, a few at a time, and the observer still hears of

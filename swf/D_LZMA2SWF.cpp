@@ -152,6 +152,7 @@ bool DecompressLZMAInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedS
       std::min<uint64_t>(ExpectedSize, std::max(uint64_t(Length) * InputFactor, FirstCapacity));
   Output.Memory = static_cast<uint8_t*>(
       std::malloc(size_t(std::max<uint64_t>(Output.Prefix + Output.Capacity, 1))));
+  AdviseLargeBlock(Output.Memory, size_t(Output.Prefix + Output.Capacity));
   if (!Output.Memory) {
     errno = ENOMEM;
     return false;

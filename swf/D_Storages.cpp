@@ -14,7 +14,7 @@
 
 void AdviseLargeBlock(void* Memory, size_t Size) {
   constexpr uintptr_t Huge = uintptr_t(2) << 20;
-  if (!Memory || Size < 8 * Huge) return;
+  if (!Memory || Size < 2 * Huge) return;
   const uintptr_t First = (reinterpret_cast<uintptr_t>(Memory) + Huge - 1) & ~(Huge - 1);
   const uintptr_t Last = (reinterpret_cast<uintptr_t>(Memory) + Size) & ~(Huge - 1);
   if (Last > First) madvise(reinterpret_cast<void*>(First), Last - First, MADV_HUGEPAGE);

@@ -205,13 +205,16 @@ class TConsole : public TExtractObserver {
     Line += ",\"format\":" + JSONString(Format);
     // Unknown (a header the decoder rejects): null.
     const bool Sized = Outcome.Size.Width > 0 && Outcome.Size.Height > 0;
-    Line += ",\"width\":" + (Sized ? std::to_string(Outcome.Size.Width) : "null");
-    Line += ",\"height\":" + (Sized ? std::to_string(Outcome.Size.Height) : "null");
+    Line += ",\"width\":";
+    Line += Sized ? std::to_string(Outcome.Size.Width) : "null";
+    Line += ",\"height\":";
+    Line += Sized ? std::to_string(Outcome.Size.Height) : "null";
     Line += ",\"files\":[";
     for (size_t i = 0; i < Outcome.Written.size(); ++i) {
       std::string File = Outcome.Written[i];
       if (File.rfind(FFolder, 0) == 0) File.erase(0, FFolder.size());
-      Line += (i ? "," : "") + JSONString(File);
+      if (i) Line += ',';
+      Line += JSONString(File);
     }
     Line += "],\"errors\":[";
     std::vector<std::string> Errors;
@@ -220,7 +223,10 @@ class TConsole : public TExtractObserver {
       Errors.push_back("cannot write " + FileName + ": " + Reason);
     if (!Outcome.PNGFailure.empty())
       Errors.push_back("could not be saved as PNG: " + Outcome.PNGFailure);
-    for (size_t i = 0; i < Errors.size(); ++i) Line += (i ? "," : "") + JSONString(Errors[i]);
+    for (size_t i = 0; i < Errors.size(); ++i) {
+      if (i) Line += ',';
+      Line += JSONString(Errors[i]);
+    }
     Line += "]}";
     FReportPictures.push_back(std::move(Line));
   }
@@ -313,7 +319,10 @@ std::string ReportLine(const std::string& Movie, const TWalkResult& Walk, bool W
   Line += ",\"problem\":" + (Problem.empty() ? std::string("null") : JSONString(Problem));
   Line += ",\"folder\":" + (Folder.empty() ? std::string("null") : JSONString(Folder));
   Line += ",\"pictures\":[";
-  for (size_t i = 0; i < Pictures.size(); ++i) Line += (i ? "," : "") + Pictures[i];
+  for (size_t i = 0; i < Pictures.size(); ++i) {
+    if (i) Line += ',';
+    Line += Pictures[i];
+  }
   return Line + "]}";
 }
 

@@ -12,6 +12,7 @@
 #include <jpeglib.h>
 
 #include "extract/Scripts.h"
+#include "extract/Workers.h"
 #include "render/Render.h"
 #include "tests/support/MovieBuilder.h"
 
@@ -461,6 +462,38 @@ TEST_F(AlphaPNGTest, ALargeLosslessPictureGetsItsPNG) {
   EXPECT_EQ(Image.Rows[H - 1][3], 7);
   EXPECT_EQ(Image.Rows[0][3], 128);
   EXPECT_EQ(Image.Rows[0][0], 0x40);
+}
+
+// Deflated in bands on several threads, a large picture gives the same
+// pixels as deflated in one piece.
+TEST_F(AlphaPNGTest, ALargePictureDeflatedInBandsHasTheSamePixels) {
+  const int W = 1501, H = 1000;  // past the size worth spreading; a short last band
+  TImage Picture;
+  ASSERT_TRUE(Picture.Create(W, H, ifRGB24));
+  TRgbPicture Source = Pattern(W, H, 5);
+  for (int y = 0; y < H; ++y)
+    std::copy_n(Source.Rgb.data() + size_t(y) * W * 3, size_t(W) * 3, Picture.MutableRow(y));
+  TBytes Plane(size_t(W) * H);
+  for (size_t i = 0; i < Plane.size(); ++i) Plane[i] = uint8_t(i * 7 / 3);
+  Plane.resize(Plane.size() - 5000);  // a short plane repeats its last value
+  const std::string One = Out.Path() + "one.png", Banded = Out.Path() + "banded.png";
+  WritePNGWithAlpha(Picture, Plane.data(), Plane.size(), false, spRepeatLast, One);
+  for (unsigned Threads : {2u, 3u}) {
+    SCOPED_TRACE(Threads);
+    TWorkerPool Pool(Threads);
+    WritePNGWithAlpha(Picture, Plane.data(), Plane.size(), false, spRepeatLast, Banded, &Pool);
+    const TPngImage A = ReadPNG(One), B = ReadPNG(Banded);
+    ASSERT_EQ(B.Width, unsigned(W));
+    ASSERT_EQ(B.Height, unsigned(H));
+    EXPECT_EQ(B.ColorType, PNG_COLOR_TYPE_RGB_ALPHA);
+    EXPECT_TRUE(A.Rows == B.Rows);
+    EXPECT_EQ(B.Rows[H - 1][4 * (W - 1) + 3], Plane.back());
+  }
+  // Into a place that cannot take it: no file, and every band waited for.
+  TWorkerPool Pool(2);
+  EXPECT_THROW(WritePNGWithAlpha(Picture, Plane.data(), Plane.size(), false, spRepeatLast,
+                                 Out.Path() + "missing/p.png", &Pool),
+               EPictureError);
 }
 
 TEST_F(AlphaPNGTest, ABMPThatCannotBeReadWritesNoPNG) {
