@@ -1,6 +1,6 @@
 // Fuzz target: the whole pipeline on one movie, as the program runs it. The
 // input is the movie file. It is opened, every picture gets its thumbnail,
-// the first pictures are previewed as a click on the grid previews them, and
+// the first 64 pictures are previewed as a click on the grid previews them, and
 // Save all writes every picture; then the movie is opened again, which must
 // find the same pictures whatever the first round left in the working folder.
 // A picture that cannot be decoded (EPictureError) is expected; anything else
@@ -11,6 +11,7 @@
 #include <QSize>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "extract/Scripts.h"
@@ -18,9 +19,10 @@
 
 namespace {
 
-// Thumbnails and previews are built for this many pictures at most: a movie
-// of many tiny records would otherwise spend the run on file traffic.
-constexpr int32_t MaxShownPictures = 64;
+// Previews (one click each in the program) are made for this many pictures
+// at most: a movie of many tiny records would otherwise spend the run on
+// file traffic.
+constexpr int32_t MaxPreviews = 64;
 // The preview pane of a window of the designed size.
 constexpr int PaneWidth = 400, PaneHeight = 300;
 
@@ -130,6 +132,15 @@ TWalkResult Open(TWorkspace& Workspace, const std::string& Movie, const std::str
   return Walk;
 }
 
+// Save all never writes an empty file.
+void CheckNoEmptyFiles(const std::string& Folder) {
+  std::error_code Error;
+  for (auto It = std::filesystem::recursive_directory_iterator(Folder, Error);
+       !Error && It != std::filesystem::recursive_directory_iterator(); It.increment(Error)) {
+    if (It->is_regular_file()) FUZZ_CHECK(It->file_size() > 0);
+  }
+}
+
 bool SameStore(const tSWFStream& A, const tSWFStream& B) {
   return A.Size() == B.Size() &&
          (A.Size() == 0 || std::memcmp(A.Buffer(), B.Buffer(), A.Size()) == 0);
@@ -153,8 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const TWalkResult First = Open(Workspace, Movie, ImageDir, Settings, Observer);
   const int32_t Count = Workspace.Pictures.Count;
 
-  const int32_t Shown = std::min(Count, MaxShownPictures);
-  for (int32_t N = 0; N < Shown; ++N) {
+  for (int32_t N = 0; N < Count; ++N) {
     try {
       const QImage Thumbnail = BuildThumbnail(Workspace, N, Settings);
       FUZZ_CHECK(Thumbnail.width() <= Settings.PicSize && Thumbnail.height() <= Settings.PicSize);
@@ -162,10 +172,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       // Drawn as the mark of a picture that cannot be drawn.
     }
   }
-  for (int32_t N = 0; N < Shown; ++N) Preview(Workspace, N, Settings);
+  for (int32_t N = 0; N < std::min(Count, MaxPreviews); ++N) Preview(Workspace, N, Settings);
   const int32_t NotSaved = SaveAllPictures(Workspace, Settings.Prefix, &Observer);
   FUZZ_CHECK(NotSaved >= 0 && NotSaved <= Count);
   FUZZ_CHECK(!HasPartFiles(Root));
+  CheckNoEmptyFiles(ImageDir);
 
   // A second open of the same movie in the used working folder.
   const TPictureList Before = std::move(Workspace.Pictures);
