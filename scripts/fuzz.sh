@@ -61,6 +61,7 @@ else
 fi
 findings_root=$build/fuzz-findings
 logs=$build/fuzz-logs
+[ $check -eq 0 ] || logs=$corpus_root  # the long runs' logs stay as they are
 mkdir -p "$logs"
 
 failed=()
