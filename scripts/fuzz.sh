@@ -49,8 +49,14 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
 export QT_LOGGING_RULES='qt.gui.imageio*=false'  # damaged PNGs are the point, not news
-# The pipeline target writes and removes files for every input: memory is faster.
-if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+# The targets' scratch folders live in one folder of this run, removed at the
+# end even when a crash left them behind; in memory where it can be, since the
+# pipeline target writes and removes files for every input.
+scratch_parent=${TMPDIR:-/tmp}
+[ -n "${TMPDIR:-}" ] || { [ -d /dev/shm ] && [ -w /dev/shm ] && scratch_parent=/dev/shm; }
+TMPDIR=$(mktemp -d "$scratch_parent/quillory-fuzz.XXXXXX")
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 
 if [ $check -eq 1 ]; then
   corpus_root=$build/fuzz-check
