@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the system packages Quillory needs (only those missing) and builds it.
 # Usage: scripts/setup.sh [BUILD_DIR] [extra cmake options...]
+#        scripts/setup.sh --packages   (the packages only, no build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config zlib1g-dev liblzma-dev libjpeg62-turbo-dev
   libpng-dev qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev xvfb xauth fonts-dejavu-core
-  poppler-utils)
+  poppler-utils clang libclang-rt-14-dev llvm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,6 +20,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+[ "${1:-}" != "--packages" ] || exit 0
 
 build_dir=${1:-build}
 shift || true

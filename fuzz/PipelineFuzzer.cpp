@@ -1,0 +1,204 @@
+// Fuzz target: the whole pipeline on one movie, as the program runs it. The
+// input is the movie file. It is opened, every picture gets its thumbnail,
+// the first 64 pictures are previewed as a click on the grid previews them, and
+// Save all writes every picture; then the movie is opened again, which must
+// find the same pictures whatever the first round left in the working folder.
+// A picture that cannot be decoded (EPictureError) is expected; anything else
+// that escapes, a crash, a sanitizer report or a leak is a finding.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QSize>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "extract/Scripts.h"
+#include "extract/Workers.h"
+#include "render/Render.h"
+#include "fuzz/FuzzSupport.h"
+
+namespace {
+
+// Previews (one click each in the program) are made for this many pictures
+// at most: a movie of many tiny records would otherwise spend the run on
+// file traffic.
+constexpr int32_t MaxPreviews = 64;
+// The preview pane of a window of the designed size.
+constexpr int PaneWidth = 400, PaneHeight = 300;
+
+// Checks what the observer is told.
+class TCheckingObserver : public TExtractObserver {
+ public:
+  void WalkProgress(int Percent) override { FUZZ_CHECK(Percent >= 0 && Percent <= 100); }
+  void WalkEnded(int32_t Count) override { FCount = Count; }
+  void SaveProgress(int32_t Done, int32_t Total) override {
+    FUZZ_CHECK(Total == FCount && Done >= 0 && Done <= Total);
+  }
+  void PictureFailed(int32_t Number, const std::string&) override { CheckNumber(Number); }
+  void FileNotWritten(int32_t Number, const std::string&, const std::string&) override {
+    CheckNumber(Number);
+  }
+  void NothingToSave(int32_t Number) override { CheckNumber(Number); }
+
+ private:
+  void CheckNumber(int32_t Number) const { FUZZ_CHECK(Number >= 0 && Number < FCount); }
+  int32_t FCount = 0;
+};
+
+bool Exists(const std::string& FileName) {
+  return access(FileName.c_str(), F_OK) == 0;
+}
+
+// The list's offsets stay inside its stores and never run backwards.
+void CheckPictureList(const TPictureList& Pictures) {
+  const int32_t Count = Pictures.Count;
+  FUZZ_CHECK(Count >= 0);
+  FUZZ_CHECK(Pictures.PictureEntries.size() == size_t(Count) + 1);
+  FUZZ_CHECK(Pictures.SideStarts.size() == size_t(Count) + 1);
+  FUZZ_CHECK(Pictures.PictureData && Pictures.SideData);
+  for (int32_t N = 0; N < Count; ++N) {
+    FUZZ_CHECK(Pictures.PictureEntries[size_t(N)].DataStart <=
+               Pictures.PictureEntries[size_t(N) + 1].DataStart);
+    FUZZ_CHECK(Pictures.SideStarts[size_t(N)] <= Pictures.SideStarts[size_t(N) + 1]);
+  }
+  FUZZ_CHECK(Pictures.PictureEntries.back().DataStart <= Pictures.PictureData->Size());
+  FUZZ_CHECK(Pictures.SideStarts.back() <= Pictures.SideData->Size());
+}
+
+// What a click on picture Number does (TMainForm::VDTColumnClick), without
+// the window: the export into the working folder, then the picture loaded
+// from what was written and drawn into the preview pane.
+void Preview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings) {
+  const std::string& WorkDir = Workspace.WorkDir;
+  const std::string Name = WorkDir + Settings.Prefix + std::to_string(Number);
+  unlink((WorkDir + "0.bmp").c_str());
+  unlink((WorkDir + "0.jpeg").c_str());
+  try {
+    ExportPicture(Workspace, Number, WorkDir, Settings.Prefix);
+    const int32_t PaneSide = std::max(PaneWidth, PaneHeight);
+    TShownPicture Picture;
+    std::string Kind;
+    const auto Load = [&](const std::string& File, bool Jpeg) {
+      const TFuzzBytes Stored = ReadFuzzFile(File);
+      Picture = LoadPictureForBox(Stored.data(), Stored.size(), Jpeg, PaneSide);
+    };
+    if (Exists(Name + ".bmp")) {
+      Load(Name + ".bmp", false);
+      Kind = "BMP";
+    }
+    if (Exists(Name + ".jpg")) {
+      Load(Name + ".jpg", true);
+      Kind = "JPEG";
+    }
+    if (Exists(WorkDir + "alpha")) Kind = "PNG";
+
+    QImage Shown;
+    if (Kind.empty()) {
+      for (const char* Extension : {".png", ".gif"}) {
+        const TFuzzBytes Stored = ReadFuzzFile(Name + Extension);
+        if (Stored.empty()) continue;
+        Picture.Image = DecodeEmbeddedImage(Stored.data(), Stored.size());
+        Picture.Width = Picture.Image.width();
+        Picture.Height = Picture.Image.height();
+        RenderImage(Picture.Image, Shown, Picture.Height, Picture.Width, Settings.BGSquareSize,
+                    Settings.BGColor);
+        break;
+      }
+      return;
+    }
+    QSize Box(Picture.Width, Picture.Height);
+    if (Box.width() > PaneWidth || Box.height() > PaneHeight)
+      Box = Box.scaled(QSize(PaneWidth, PaneHeight), Qt::KeepAspectRatio);
+    RenderShownPicture(Picture, Shown, WorkDir + "alpha", Box.height(), Box.width(),
+                       Workspace.FormatLabel, WorkDir, Settings.BGSquareSize, Settings.BGColor);
+    // The box is cut down and the drawing rounded to the nearest pixel, so
+    // one pixel more is fine.
+    FUZZ_CHECK(Shown.isNull() ||
+               (Shown.width() <= Box.width() + 1 && Shown.height() <= Box.height() + 1));
+  } catch (const EPictureError&) {
+    // A picture that cannot be shown: the pane stays empty.
+  }
+}
+
+// One open, as the program's Open does it after resetting the workspace.
+TWalkResult Open(TWorkspace& Workspace, const std::string& Movie, const std::string& ImageDir,
+                 const TPictureSettings& Settings, TCheckingObserver& Observer) {
+  ResetWorkspace(Workspace, Settings.PicSize);
+  DropPictureStores(Workspace);
+  TWalkResult Walk = OpenAndExtract(Workspace, Movie, ImageDir, &Observer);
+  CheckPictureList(Workspace.Pictures);
+  FUZZ_CHECK(Walk.Loaded);
+  FUZZ_CHECK(Walk.BodyDecoded <= Walk.BodyDeclared || Walk.BodyLost);
+  return Walk;
+}
+
+// Save all never writes an empty file.
+void CheckNoEmptyFiles(const std::string& Folder) {
+  std::error_code Error;
+  for (auto It = std::filesystem::recursive_directory_iterator(Folder, Error);
+       !Error && It != std::filesystem::recursive_directory_iterator(); It.increment(Error)) {
+    if (It->is_regular_file()) FUZZ_CHECK(It->file_size() > 0);
+  }
+}
+
+bool SameStore(const tSWFStream& A, const tSWFStream& B) {
+  return A.Size() == B.Size() &&
+         (A.Size() == 0 || std::memcmp(A.Buffer(), B.Buffer(), A.Size()) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  if (Size > MaxFuzzInput) return 0;
+  const TFuzzFolder& Folder = ProcessFolder("pipeline");
+  Folder.Clear();
+  const std::string Root = Folder.Path();
+  const std::string Movie = Root + "movie.swf";
+  const std::string ImageDir = Root + "IMAGES/";
+  WriteFuzzFile(Movie, Data, Size);
+  mkdir(ImageDir.c_str(), 0777);
+
+  const TPictureSettings Settings;
+  TWorkspace Workspace(Root + "TEMP/");
+  TCheckingObserver Observer;
+  const TWalkResult First = Open(Workspace, Movie, ImageDir, Settings, Observer);
+  const int32_t Count = Workspace.Pictures.Count;
+
+  for (int32_t N = 0; N < Count; ++N) {
+    try {
+      const QImage Thumbnail = BuildThumbnail(Workspace, N, Settings);
+      FUZZ_CHECK(Thumbnail.width() <= Settings.PicSize && Thumbnail.height() <= Settings.PicSize);
+    } catch (const EPictureError&) {
+      // Drawn as the mark of a picture that cannot be drawn.
+    }
+  }
+  for (int32_t N = 0; N < std::min(Count, MaxPreviews); ++N) Preview(Workspace, N, Settings);
+  // Save all on worker threads too, for every other input.
+  static TWorkerPool Pool(2);
+  const int32_t NotSaved =
+      SaveAllPictures(Workspace, Settings.Prefix, &Observer, Size % 2 ? &Pool : nullptr);
+  FUZZ_CHECK(NotSaved >= 0 && NotSaved <= Count);
+  FUZZ_CHECK(!HasPartFiles(Root));
+  CheckNoEmptyFiles(ImageDir);
+
+  // A second open of the same movie in the used working folder.
+  const TPictureList Before = std::move(Workspace.Pictures);
+  Workspace.Pictures = TPictureList();
+  const TWalkResult Second = Open(Workspace, Movie, ImageDir, Settings, Observer);
+  const TPictureList& After = Workspace.Pictures;
+  FUZZ_CHECK(Second.Complete == First.Complete && Second.HeaderRead == First.HeaderRead);
+  FUZZ_CHECK(After.Count == Before.Count);
+  for (int32_t N = 0; N <= Count; ++N) {
+    FUZZ_CHECK(After.PictureEntries[size_t(N)].DataStart ==
+               Before.PictureEntries[size_t(N)].DataStart);
+    FUZZ_CHECK(After.PictureEntries[size_t(N)].TagCode == Before.PictureEntries[size_t(N)].TagCode);
+    FUZZ_CHECK(After.SideStarts[size_t(N)] == Before.SideStarts[size_t(N)]);
+  }
+  FUZZ_CHECK(SameStore(*After.PictureData, *Before.PictureData));
+  FUZZ_CHECK(SameStore(*After.SideData, *Before.SideData));
+
+  Folder.Clear();
+  return 0;
+}
