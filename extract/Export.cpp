@@ -69,22 +69,8 @@ void CreateOutputFolders(const std::string& OutputDir) {
   for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"}) mkdir((OutputDir + Sub).c_str(), 0777);
 }
 
-uint32_t BigEndian32(const uint8_t* At) {
-  return uint32_t(At[0]) << 24 | uint32_t(At[1]) << 16 | uint32_t(At[2]) << 8 | At[3];
-}
-
 uint32_t LittleEndian32(const uint8_t* At) {
   return uint32_t(At[0]) | uint32_t(At[1]) << 8 | uint32_t(At[2]) << 16 | uint32_t(At[3]) << 24;
-}
-
-// The size a file of the picture declares, read from its header only.
-TPictureSize EmbeddedSize(const TEmbeddedImage& Image) {
-  const uint8_t* D = Image.Bytes.Data;
-  const uint32_t N = Image.Bytes.Size;
-  if (Image.Format == efPNG && N >= 24)  // IHDR follows the signature
-    return {int32_t(BigEndian32(D + 16) & 0x7FFFFFFF), int32_t(BigEndian32(D + 20) & 0x7FFFFFFF)};
-  if (Image.Format == efGIF && N >= 10) return {D[6] | D[7] << 8, D[8] | D[9] << 8};
-  return {};
 }
 
 TPictureSize BMPSize(const TPictureList::TBlock& Bmp) {
@@ -163,7 +149,7 @@ TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
     if (Embedded.Format == efGIF && Sorted) mkdir(Dir("GIF/").c_str(), 0777);
     tSWFStream File;
     ViewBlock(File, Embedded.Bytes);
-    Outcome.Size = EmbeddedSize(Embedded);
+    Outcome.Size = EmbeddedImageSize(Embedded.Bytes.Data, Embedded.Bytes.Size);
     SaveFile(
         File,
         Dir(Embedded.Format == efPNG ? "PNG/" : "GIF/") + Name + EmbeddedExtension(Embedded.Format),

@@ -91,6 +91,23 @@ TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number) {
   return Image;
 }
 
+TPictureSize EmbeddedImageSize(const uint8_t* Data, size_t Size) {
+  switch (EmbeddedFormat(Data, Size)) {
+    case efPNG:  // IHDR follows the signature, width and height big-endian
+      if (Size < 24) return {};
+      return {
+          int32_t((uint32_t(Data[16]) << 24 | uint32_t(Data[17]) << 16 | Data[18] << 8 | Data[19]) &
+                  0x7FFFFFFF),
+          int32_t((uint32_t(Data[20]) << 24 | uint32_t(Data[21]) << 16 | Data[22] << 8 | Data[23]) &
+                  0x7FFFFFFF)};
+    case efGIF:  // the logical screen, little-endian
+      if (Size < 10) return {};
+      return {Data[6] | Data[7] << 8, Data[8] | Data[9] << 8};
+    default:
+      return {};
+  }
+}
+
 const char* EmbeddedExtension(TEmbeddedFormat Format) {
   return Format == efPNG ? ".png" : Format == efGIF ? ".gif" : "";
 }

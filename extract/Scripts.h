@@ -22,6 +22,12 @@ class EPictureError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The size of a picture composed or written, when it is known.
+struct TPictureSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+
 // ---------------------------------------------------------------------------
 // JPEG stream repair
 // ---------------------------------------------------------------------------
@@ -132,11 +138,6 @@ void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSi
 // a file cut short. Image must not outlive Data.
 bool ViewBMP(const uint8_t* Data, size_t Size, TImage& Image, std::string& Failure);
 
-// The size of a picture composed or written, when it is known.
-struct TPictureSize {
-  int32_t Width = 0;
-  int32_t Height = 0;
-};
 // The composers on bytes in memory: a JPEG with its zlib alpha (Expanded, if
 // given, receives the plane as inflated), and one of the program's BMPs with
 // its plain plane, bottom row first. They touch no working folder, so several
@@ -218,6 +219,9 @@ struct TEmbeddedImage {
 TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number);
 // ".png" or ".gif" (empty for efNone).
 const char* EmbeddedExtension(TEmbeddedFormat Format);
+// The size a PNG or GIF file declares in its header (a GIF's logical screen,
+// which its reader paints whole); 0 x 0 for anything else.
+TPictureSize EmbeddedImageSize(const uint8_t* Data, size_t Size);
 
 // What became of one picture's files.
 struct TPictureOutcome {

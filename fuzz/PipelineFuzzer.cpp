@@ -16,8 +16,8 @@
 
 #include "extract/Scripts.h"
 #include "extract/Workers.h"
-#include "render/Render.h"
 #include "fuzz/FuzzSupport.h"
+#include "render/Render.h"
 
 namespace {
 

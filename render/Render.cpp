@@ -390,11 +390,14 @@ QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size) {
   QBuffer Device(&Bytes);
   Device.open(QIODevice::ReadOnly);
   QImageReader Reader(&Device, Format == efPNG ? "png" : "gif");
-  const QSize Declared = Reader.size();
-  // Pictures past the program's limit are not drawn, whatever they declare.
-  if (Declared.isValid() &&
-      uint64_t(Declared.width()) * uint64_t(Declared.height()) > MaxBitmapPixels)
-    throw EPictureError("The picture is implausibly large");
+  // Pictures past the program's limit are not drawn, and neither are those
+  // whose bytes could not hold the pixels they declare: at one bit a pixel
+  // and deflate's or LZW's best, a byte holds a few thousand pixels at most.
+  // The reader would otherwise paint the whole declared size.
+  const TPictureSize Declared = EmbeddedImageSize(Data, Size);
+  const uint64_t Pixels = uint64_t(Declared.Width) * uint64_t(Declared.Height);
+  if (Pixels > MaxBitmapPixels || Pixels > 8256 * uint64_t(Size) + 65536)
+    throw EPictureError("The picture is implausibly large for its data");
   QImage Picture = Reader.read();
   if (Picture.isNull()) throw EPictureError(Reader.errorString().toStdString());
   return Picture;

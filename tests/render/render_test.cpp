@@ -1,5 +1,7 @@
 // Preview rendering and thumbnails: target sizes, the checkerboard, the
 // blend, both alpha layouts, and thumbnails of every picture kind.
+#include "render/Render.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -7,7 +9,6 @@
 #include <QImage>
 #include <QPointer>
 
-#include "render/Render.h"
 #include "render/Thread.h"
 #include "tests/support/MovieBuilder.h"
 
@@ -375,6 +376,17 @@ TEST(ViewWorkspace, DroppingTheStoresDropsTheThumbnailsToo) {
   DropPictureStores(W);
   EXPECT_TRUE(W.Thumbnails.empty());
   EXPECT_EQ(W.Pictures.PictureData->Size(), 0u);
+}
+
+// A GIF or PNG whose few bytes declare a huge picture is not painted at
+// that size.
+TEST(EmbeddedThumbnailTest, AFileDeclaringFarMoreThanItsBytesHoldIsNotDrawn) {
+  TBytes Gif = EncodeGIF(1, 1, {255, 0, 0}, {0});
+  Gif[6] = Gif[8] = uint8_t(5792 & 0xFF), Gif[7] = Gif[9] = uint8_t(5792 >> 8);  // the screen
+  EXPECT_THROW(DecodeEmbeddedImage(Gif.data(), Gif.size()), EPictureError);
+  const TBytes Small = EncodeGIF(300, 200, {0, 255, 0}, TBytes(300 * 200, 0));
+  const QImage Drawn = DecodeEmbeddedImage(Small.data(), Small.size());
+  EXPECT_EQ(Drawn.size(), QSize(300, 200));
 }
 
 TEST(DrawThread, HandsTheJobToTheReceiversThreadAndReleasesItself) {
