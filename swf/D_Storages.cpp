@@ -1,5 +1,7 @@
 #include "swf/D_Storages.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -7,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <sys/mman.h>
 
 #include "swf/F_ErrorCodes.h"
 
@@ -18,6 +18,20 @@ void AdviseLargeBlock(void* Memory, size_t Size) {
   const uintptr_t First = (reinterpret_cast<uintptr_t>(Memory) + Huge - 1) & ~(Huge - 1);
   const uintptr_t Last = (reinterpret_cast<uintptr_t>(Memory) + Size) & ~(Huge - 1);
   if (Last > First) madvise(reinterpret_cast<void*>(First), Last - First, MADV_HUGEPAGE);
+}
+
+void PrefaultBlock(void* Memory, size_t Size) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr uintptr_t Page = 4096;
+  if (!Memory || Size < 64 * Page) return;
+  const uintptr_t First = (reinterpret_cast<uintptr_t>(Memory) + Page - 1) & ~(Page - 1);
+  const uintptr_t Last = (reinterpret_cast<uintptr_t>(Memory) + Size) & ~(Page - 1);
+  // An older kernel refuses it; the pages then come as they are written.
+  if (Last > First) madvise(reinterpret_cast<void*>(First), Last - First, MADV_POPULATE_WRITE);
+#else
+  (void)Memory;
+  (void)Size;
+#endif
 }
 
 namespace {
@@ -167,9 +181,11 @@ void tSWFStream::SetSize(uint32_t NewSize) {
 // at once (or zeroes what it leaves).
 bool tSWFStream::GrowUnfilled(uint32_t NewSize) {
   if (NewSize <= Size()) return NewSize == Size();
+  const uint32_t OldSize = Size();
   if (!Reserve(NewSize)) return false;
   FShortfall = 0;
   FSize = NewSize;
+  PrefaultBlock(FBuffer + OldSize, NewSize - OldSize);  // written at once by the caller
   return true;
 }
 

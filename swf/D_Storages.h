@@ -13,6 +13,10 @@
 // request: a movie of hundreds of megabytes is then faulted in far fewer
 // steps. Harmless anywhere else.
 void AdviseLargeBlock(void* Memory, size_t Size);
+// Maps in at once the pages of a block that is about to be written whole,
+// instead of one fault per page as the writing reaches them. Only for
+// blocks the data really fills.
+void PrefaultBlock(void* Memory, size_t Size);
 
 class tSWFStream : public tObject {
  public:

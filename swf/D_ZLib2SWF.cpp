@@ -118,6 +118,8 @@ bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize,
     Memory = static_cast<uint8_t*>(std::malloc(size_t(Allocated)));
     if (!Memory) return false;
     AdviseLargeBlock(Memory, size_t(Allocated));
+    // Filled whole: by the inflation, the rest by zeros, the edges by copies.
+    PrefaultBlock(Memory, size_t(Allocated));
   }
   auto Release = [&] {
     if (Memory != &Spare) std::free(Memory);
