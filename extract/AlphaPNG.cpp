@@ -337,7 +337,6 @@ uint32_t GetU32(const uint8_t* At) {
 void InflateAlpha(const tSWFStream& Compressed, size_t Count, tSWFStream& Plane) {
   uint8_t* Memory = Count ? static_cast<uint8_t*>(std::malloc(Count)) : nullptr;
   if (Count && !Memory) throw EPictureError("Not enough memory for the alpha plane");
-  AdviseLargeBlock(Memory, Count);
   z_stream Zip{};
   if (inflateInit(&Zip) != Z_OK) {
     std::free(Memory);

@@ -28,8 +28,9 @@ bool TImage::Create(int32_t Width, int32_t Height, TImageFormat Format) {
   const size_t Stride = size_t(Width) * size_t(Bytes);
   // Pages past the rows really written are never touched.
   auto* Memory = static_cast<uint8_t*>(std::malloc(Stride * size_t(Height)));
+  // No huge pages: a cut picture writes its first rows only, and a huge page
+  // would clear two megabytes for the first of them.
   if (!Memory) return false;
-  AdviseLargeBlock(Memory, Stride * size_t(Height));
   FOwned.reset(Memory);
   FFirst = Memory;
   FWidth = Width;
