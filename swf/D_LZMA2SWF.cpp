@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "swf/D_ZLib2SWF.h"
+
 namespace {
 
 // The zlib bridge's ceiling. LZMA has no useful expansion bound (runs of
@@ -27,20 +29,6 @@ constexpr uint64_t FirstCapacity = uint64_t(1) << 16;
 // The first dictionary tried: enough for the whole of most movies.
 constexpr uint64_t TrialFactor = 16;
 constexpr uint64_t FirstTrialDictionary = uint64_t(1) << 20;
-
-// Replaces the Count bytes at Position by Length new bytes and returns to the
-// region's start.
-bool ReplaceRegion(tSWFStream& Stream, uint32_t Count, const uint8_t* Bytes, uint32_t Length) {
-  uint32_t Start = Stream.Position();
-  int64_t Delta = int64_t(Length) - int64_t(Count);
-  if (Delta > INT32_MAX) return false;
-  bool Shifted =
-      Delta >= 0 ? Stream.ShiftTail(int32_t(Delta)) : Stream.DeleteBytes(uint32_t(-Delta));
-  if (!Shifted) return false;
-  bool Written = Stream.WriteBytes(Bytes, Length);
-  Stream.SetPosition(Start);
-  return Written;
-}
 
 // The decoder's options from the five property bytes, for a raw LZMA1 stream
 // of known expanded size that may or may not end with an end marker. False

@@ -26,8 +26,8 @@ bool Region(const tSWFStream& Stream, int32_t Count, uint32_t& Length) {
   return true;
 }
 
-// Replaces the Count bytes at Position by Length new bytes and returns to the
-// region's start.
+}  // namespace
+
 bool ReplaceRegion(tSWFStream& Stream, uint32_t Count, const uint8_t* Bytes, uint32_t Length) {
   uint32_t Start = Stream.Position();
   int64_t Delta = int64_t(Length) - int64_t(Count);
@@ -39,8 +39,6 @@ bool ReplaceRegion(tSWFStream& Stream, uint32_t Count, const uint8_t* Bytes, uin
   Stream.SetPosition(Start);
   return Written;
 }
-
-}  // namespace
 
 bool CompressInPlace(tSWFStream& Stream, int32_t Count) {
   uint32_t Length = 0;

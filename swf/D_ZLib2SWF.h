@@ -7,6 +7,9 @@
 #include "D_Storages.h"
 
 bool CompressInPlace(tSWFStream& Stream, int32_t Count);
+// Replaces the Count bytes at Position by Length new bytes and returns to the
+// region's start; the bridges' way of putting a result in place of its input.
+bool ReplaceRegion(tSWFStream& Stream, uint32_t Count, const uint8_t* Bytes, uint32_t Length);
 bool DecompressInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedSize);
 // The same; Inflated receives how many bytes really came out of the zlib
 // stream (at most ExpectedSize): fewer means the result ends in zero fill.
