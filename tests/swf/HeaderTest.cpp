@@ -45,25 +45,6 @@ Bytes WriteMovie(bool Compressed, uint8_t Version, const std::vector<Tag>& Tags,
 const std::vector<Tag> SomeTags = {
     {9, {0xFF, 0xFF, 0xFF}}, {6, Bytes(200, 0x5A)}, {1, {}}, {0, {}}};
 
-std::vector<std::string> Texts() {
-  std::vector<std::string> Result;
-  for (const auto& Entry : Debugger.Entries()) Result.push_back(Entry.Text);
-  return Result;
-}
-
-// Walks the records after the header and answers their codes.
-std::vector<uint16_t> Walk(tSWFStream& Movie) {
-  std::vector<uint16_t> Codes;
-  uint16_t Code = 0;
-  bool Long = false;
-  for (;;) {
-    tSWFStream Body;
-    if (!Movie.NextTag(Code, Long, Body)) break;
-    Codes.push_back(Code);
-  }
-  return Codes;
-}
-
 const std::vector<uint16_t> SomeCodes = {9, 6, 1, 0};
 
 class HeaderRead : public ::testing::Test {

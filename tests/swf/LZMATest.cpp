@@ -29,24 +29,6 @@ TMovieBuilder SomeMovie(bool Compressed = false) {
 }
 const std::vector<uint16_t> SomeCodes = {9, 2, 6, 1, 0};
 
-std::vector<uint16_t> Walk(tSWFStream& Movie) {
-  std::vector<uint16_t> Codes;
-  uint16_t Code = 0;
-  bool Long = false;
-  for (;;) {
-    tSWFStream Body;
-    if (!Movie.NextTag(Code, Long, Body)) break;
-    Codes.push_back(Code);
-  }
-  return Codes;
-}
-
-std::vector<std::string> Texts() {
-  std::vector<std::string> Result;
-  for (const auto& Entry : Debugger.Entries()) Result.push_back(Entry.Text);
-  return Result;
-}
-
 void PutUI32At(TBytes& Data, size_t At, uint32_t Value) {
   for (int i = 0; i < 4; ++i) Data[At + i] = uint8_t(Value >> (8 * i));
 }
