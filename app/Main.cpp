@@ -56,48 +56,12 @@ bool FileExists(const std::string& FileName) {
   return QFile::exists(FromStd(FileName));
 }
 
-void DeleteFile(const std::string& FileName) {
-  std::remove(FileName.c_str());
-}
-
 // Numerator / Denominator to the nearest integer, halves to the even one.
 int RoundHalfEven(int64_t Numerator, int64_t Denominator) {
   int64_t Quotient = Numerator / Denominator;
   const int64_t Twice = 2 * (Numerator % Denominator);
   if (Twice > Denominator || (Twice == Denominator && (Quotient & 1))) ++Quotient;
   return int(Quotient);
-}
-
-using TBytes = std::vector<uint8_t>;
-
-// A whole file; empty when it is missing or cannot be read.
-TBytes LoadFileBytes(const std::string& FileName) {
-  QFile File(FromStd(FileName));
-  if (!File.open(QIODevice::ReadOnly)) return {};
-  const QByteArray Bytes = File.readAll();
-  return TBytes(Bytes.begin(), Bytes.end());
-}
-
-// Bits per pixel of a PNG as its header declares them (bit depth times
-// channels), or of a GIF (8: every GIF pixel is an index of a colour table).
-int EmbeddedBitsPerPixel(const TBytes& File) {
-  if (EmbeddedFormat(File.data(), File.size()) == efGIF) return 8;
-  // Signature, IHDR length and type, width, height, then depth and colour type.
-  if (File.size() < 26) return 0;
-  const int Depth = File[24];
-  switch (File[25]) {
-    case 0:  // grey
-    case 3:  // palette
-      return Depth;
-    case 2:  // RGB
-      return 3 * Depth;
-    case 4:  // grey and alpha
-      return 2 * Depth;
-    case 6:  // RGB and alpha
-      return 4 * Depth;
-    default:
-      return 0;
-  }
 }
 
 // A command's items run it and follow its enabled state.
@@ -567,7 +531,7 @@ void TMainForm::BuildLayout() {
   ProgressBar1->setTextVisible(false);
   FPanels[0]->Host(ProgressBar1);
   ProgressBar1->hide();
-  const auto PanelLabel = [this](const char* Name, TStatusPanel* Host) {
+  const auto PanelLabel = [](const char* Name, TStatusPanel* Host) {
     auto* Label = new QLabel(Host);
     Label->setObjectName(QLatin1String(Name));
     Label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -910,63 +874,20 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   FWorkspace.CurrentRow = Row;
   FWorkspace.SelectedPicture = Column + Row * std::max(1, FWorkspace.ColumnsPerRow);
   const int32_t Number = FWorkspace.SelectedPicture;
-  const std::string& WorkDir = FWorkspace.WorkDir;
-  const std::string Name = WorkDir + FSettings.Prefix + std::to_string(Number);
-  DeleteFile(WorkDir + "0.bmp");
-  DeleteFile(WorkDir + "0.jpeg");
 
   bool Shown = false;
   try {
-    ExportPicture(FWorkspace, Number, WorkDir, FSettings.Prefix);
     // Fitted into the pane, decoded no larger than the pane can show; zoomed,
     // at its full size.
     const bool Fit = Image1->Zoom() == 0;
     const QSize Pane = ImageScroll->viewport()->size().expandedTo(QSize(1, 1));
-    const int32_t PaneSide = Fit ? std::max(Pane.width(), Pane.height()) : 0;
-    TShownPicture Picture;
-    QString Kind;
-    const auto Load = [&](const std::string& File, bool Jpeg) {
-      const TBytes Stored = LoadFileBytes(File);
-      Picture = LoadPictureForBox(Stored.data(), Stored.size(), Jpeg, PaneSide);
-    };
-    if (FileExists(Name + ".bmp")) {
-      Load(Name + ".bmp", false);
-      Kind = QStringLiteral("BMP");
-    }
-    if (FileExists(Name + ".jpg")) {
-      Load(Name + ".jpg", true);
-      Kind = QStringLiteral("JPEG");
-    }
-    if (FileExists(WorkDir + "alpha")) Kind = QStringLiteral("PNG");
-
-    QImage Preview;
-    if (Kind.isEmpty()) {
-      // A PNG or GIF file the record stores whole, drawn with its own alpha.
-      for (const char* Extension : {".png", ".gif"}) {
-        const TBytes Stored = LoadFileBytes(Name + Extension);
-        if (Stored.empty()) continue;
-        Picture.Image = DecodeEmbeddedImage(Stored.data(), Stored.size());
-        Picture.Width = Picture.Image.width();
-        Picture.Height = Picture.Image.height();
-        Picture.BitsPerPixel = EmbeddedBitsPerPixel(Stored);
-        Kind = Extension == std::string(".png") ? QStringLiteral("PNG") : QStringLiteral("GIF");
-        RenderImage(Picture.Image, Preview, Picture.Height, Picture.Width, FSettings.BGSquareSize,
-                    FSettings.BGColor);
-        break;
-      }
-      if (Kind.isEmpty()) throw EPictureError("Nothing to show");
-    } else {
-      // The picture's own size, or smaller where the pane is smaller.
-      QSize Box(Picture.Width, Picture.Height);
-      if (Fit && (Box.width() > Pane.width() || Box.height() > Pane.height()))
-        Box = Box.scaled(Pane, Qt::KeepAspectRatio);
-      RenderShownPicture(Picture, Preview, WorkDir + "alpha", Box.height(), Box.width(),
-                         FWorkspace.FormatLabel, WorkDir, FSettings.BGSquareSize,
-                         FSettings.BGColor);
-    }
-    Image1->SetPicture(Preview);
-    FPreviewReduced = Preview.width() < Picture.Width || Preview.height() < Picture.Height;
-    ShowPictureInfo(Kind, Number, Picture.Width, Picture.BitsPerPixel, Picture.Height);
+    const TPreview Preview =
+        RenderPreview(FWorkspace, Number, PictureSettings(), Fit ? Pane : QSize());
+    Image1->SetPicture(Preview.Image);
+    FPreviewReduced =
+        Preview.Image.width() < Preview.Width || Preview.Image.height() < Preview.Height;
+    ShowPictureInfo(QString::fromStdString(Preview.Kind), Number, Preview.Width,
+                    Preview.BitsPerPixel, Preview.Height);
     Shown = true;
   } catch (const std::exception&) {
     // An empty slot or a picture that cannot be shown: nothing is previewed.
@@ -975,7 +896,6 @@ void TMainForm::VDTColumnClick(int Row, int Column) {
   FPreviewShown = Shown;
   ASave->setEnabled(Shown && !FSaving);
   if (!Shown) Image1->Clear();
-  for (const char* Extension : {".jpg", ".bmp", ".png", ".gif"}) DeleteFile(Name + Extension);
 
   unsetCursor();
   VDT->unsetCursor();

@@ -6,7 +6,6 @@
 // A picture that cannot be decoded (EPictureError) is expected; anything else
 // that escapes, a crash, a sanitizer report or a leak is a finding.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QSize>
 #include <algorithm>
@@ -47,10 +46,6 @@ class TCheckingObserver : public TExtractObserver {
   int32_t FCount = 0;
 };
 
-bool Exists(const std::string& FileName) {
-  return access(FileName.c_str(), F_OK) == 0;
-}
-
 // The list's offsets stay inside its stores and never run backwards.
 void CheckPictureList(const TPictureList& Pictures) {
   const int32_t Count = Pictures.Count;
@@ -67,56 +62,21 @@ void CheckPictureList(const TPictureList& Pictures) {
   FUZZ_CHECK(Pictures.SideStarts.back() <= Pictures.SideData->Size());
 }
 
-// What a click on picture Number does (TMainForm::VDTColumnClick), without
-// the window: the export into the working folder, then the picture loaded
-// from what was written and drawn into the preview pane.
+// What a click on picture Number does: the preview drawn into a pane of the
+// window's size, which it never outgrows.
 void Preview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings) {
-  const std::string& WorkDir = Workspace.WorkDir;
-  const std::string Name = WorkDir + Settings.Prefix + std::to_string(Number);
-  unlink((WorkDir + "0.bmp").c_str());
-  unlink((WorkDir + "0.jpeg").c_str());
   try {
-    ExportPicture(Workspace, Number, WorkDir, Settings.Prefix);
-    const int32_t PaneSide = std::max(PaneWidth, PaneHeight);
-    TShownPicture Picture;
-    std::string Kind;
-    const auto Load = [&](const std::string& File, bool Jpeg) {
-      const TFuzzBytes Stored = ReadFuzzFile(File);
-      Picture = LoadPictureForBox(Stored.data(), Stored.size(), Jpeg, PaneSide);
-    };
-    if (Exists(Name + ".bmp")) {
-      Load(Name + ".bmp", false);
-      Kind = "BMP";
-    }
-    if (Exists(Name + ".jpg")) {
-      Load(Name + ".jpg", true);
-      Kind = "JPEG";
-    }
-    if (Exists(WorkDir + "alpha")) Kind = "PNG";
-
-    QImage Shown;
-    if (Kind.empty()) {
-      for (const char* Extension : {".png", ".gif"}) {
-        const TFuzzBytes Stored = ReadFuzzFile(Name + Extension);
-        if (Stored.empty()) continue;
-        Picture.Image = DecodeEmbeddedImage(Stored.data(), Stored.size());
-        Picture.Width = Picture.Image.width();
-        Picture.Height = Picture.Image.height();
-        RenderImage(Picture.Image, Shown, Picture.Height, Picture.Width, Settings.BGSquareSize,
-                    Settings.BGColor);
-        break;
-      }
-      return;
-    }
-    QSize Box(Picture.Width, Picture.Height);
-    if (Box.width() > PaneWidth || Box.height() > PaneHeight)
-      Box = Box.scaled(QSize(PaneWidth, PaneHeight), Qt::KeepAspectRatio);
-    RenderShownPicture(Picture, Shown, WorkDir + "alpha", Box.height(), Box.width(),
-                       Workspace.FormatLabel, WorkDir, Settings.BGSquareSize, Settings.BGColor);
-    // The box is cut down and the drawing rounded to the nearest pixel, so
-    // one pixel more is fine.
-    FUZZ_CHECK(Shown.isNull() ||
-               (Shown.width() <= Box.width() + 1 && Shown.height() <= Box.height() + 1));
+    const QSize Pane(PaneWidth, PaneHeight);
+    const TPreview Shown = RenderPreview(Workspace, Number, Settings, Pane);
+    // A PNG or GIF the record stores whole is drawn at its own size; the
+    // others are fitted into the pane, the drawing rounded to the nearest
+    // pixel, so one pixel more is fine.
+    QSize Box(Shown.Width, Shown.Height);
+    if (EmbeddedImage(Workspace.Pictures, Number).Format == efNone &&
+        (Box.width() > PaneWidth || Box.height() > PaneHeight))
+      Box = Box.scaled(Pane, Qt::KeepAspectRatio);
+    FUZZ_CHECK(Shown.Image.isNull() || (Shown.Image.width() <= Box.width() + 1 &&
+                                        Shown.Image.height() <= Box.height() + 1));
   } catch (const EPictureError&) {
     // A picture that cannot be shown: the pane stays empty.
   }

@@ -225,6 +225,28 @@ int32_t ReductionFactor(int32_t Width, int32_t Height, int32_t MinSide) {
   return std::max<int32_t>(1, std::max(Width, Height) / MinSide);
 }
 
+// Bits per pixel of a PNG as its header declares them (bit depth times
+// channels), or of a GIF (8: every GIF pixel is an index of a colour table).
+int EmbeddedBitsPerPixel(const std::vector<uint8_t>& File) {
+  if (EmbeddedFormat(File.data(), File.size()) == efGIF) return 8;
+  // Signature, IHDR length and type, width, height, then depth and colour type.
+  if (File.size() < 26) return 0;
+  const int Depth = File[24];
+  switch (File[25]) {
+    case 0:  // grey
+    case 3:  // palette
+      return Depth;
+    case 2:  // RGB
+      return 3 * Depth;
+    case 4:  // grey and alpha
+      return 2 * Depth;
+    case 6:  // RGB and alpha
+      return 4 * Depth;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 void DropPictureStores(TViewWorkspace& Workspace) {
@@ -401,6 +423,67 @@ QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size) {
   QImage Picture = Reader.read();
   if (Picture.isNull()) throw EPictureError(Reader.errorString().toStdString());
   return Picture;
+}
+
+TPreview RenderPreview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings,
+                       QSize Pane) {
+  const std::string& WorkDir = Workspace.WorkDir;
+  const std::string Name = WorkDir + Settings.Prefix + std::to_string(Number);
+  DeleteFile(WorkDir + "0.bmp");
+  DeleteFile(WorkDir + "0.jpeg");
+  struct TCleanup {
+    const std::string& Name;
+    ~TCleanup() {
+      for (const char* Extension : {".jpg", ".bmp", ".png", ".gif"}) DeleteFile(Name + Extension);
+    }
+  } Cleanup{Name};
+
+  ExportPicture(Workspace, Number, WorkDir, Settings.Prefix);
+  const bool Fit = Pane.isValid();
+  const int32_t PaneSide = Fit ? std::max(Pane.width(), Pane.height()) : 0;
+  TShownPicture Picture;
+  TPreview Preview;
+  const auto Load = [&](const std::string& File, bool Jpeg) {
+    const std::vector<uint8_t> Stored = LoadBytes(File);
+    Picture = LoadPictureForBox(Stored.data(), Stored.size(), Jpeg, PaneSide);
+  };
+  if (FileExists(Name + ".bmp")) {
+    Load(Name + ".bmp", false);
+    Preview.Kind = "BMP";
+  }
+  if (FileExists(Name + ".jpg")) {
+    Load(Name + ".jpg", true);
+    Preview.Kind = "JPEG";
+  }
+  if (FileExists(WorkDir + "alpha")) Preview.Kind = "PNG";
+
+  if (Preview.Kind.empty()) {
+    // A PNG or GIF file the record stores whole, drawn with its own alpha.
+    for (const char* Extension : {".png", ".gif"}) {
+      const std::vector<uint8_t> Stored = LoadBytes(Name + Extension);
+      if (Stored.empty()) continue;
+      Picture.Image = DecodeEmbeddedImage(Stored.data(), Stored.size());
+      Picture.Width = Picture.Image.width();
+      Picture.Height = Picture.Image.height();
+      Picture.BitsPerPixel = EmbeddedBitsPerPixel(Stored);
+      Preview.Kind = Extension == std::string(".png") ? "PNG" : "GIF";
+      RenderImage(Picture.Image, Preview.Image, Picture.Height, Picture.Width,
+                  Settings.BGSquareSize, Settings.BGColor);
+      break;
+    }
+    if (Preview.Kind.empty()) throw EPictureError("Nothing to show");
+  } else {
+    // The picture's own size, or smaller where the pane is smaller.
+    QSize Box(Picture.Width, Picture.Height);
+    if (Fit && (Box.width() > Pane.width() || Box.height() > Pane.height()))
+      Box = Box.scaled(Pane, Qt::KeepAspectRatio);
+    RenderShownPicture(Picture, Preview.Image, WorkDir + "alpha", Box.height(), Box.width(),
+                       Workspace.FormatLabel, WorkDir, Settings.BGSquareSize, Settings.BGColor);
+  }
+  Preview.Width = Picture.Width;
+  Preview.Height = Picture.Height;
+  Preview.BitsPerPixel = Picture.BitsPerPixel;
+  return Preview;
 }
 
 QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings) {

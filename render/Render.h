@@ -58,6 +58,22 @@ void RenderImage(const QImage& Picture, QImage& Target, int32_t BoxHeight, int32
 // first frame). Throws EPictureError when it cannot be decoded.
 QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size);
 
+// The preview of picture Number, as a click shows it: exported into the
+// working folder, loaded back and drawn over the checkerboard. A valid Pane
+// fits it into that size, decoded no larger than the pane can show; an empty
+// one gives it at its full size. Kind is "JPEG", "PNG", "BMP" or "GIF". The
+// files written for it are removed again. Throws EPictureError for an empty
+// slot or a picture that cannot be shown.
+struct TPreview {
+  QImage Image;
+  std::string Kind;
+  int32_t Width = 0;   // the picture's own size, which Image may be
+  int32_t Height = 0;  // smaller than
+  int BitsPerPixel = 0;
+};
+TPreview RenderPreview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings,
+                       QSize Pane);
+
 // The thumbnail of picture Number, built through the working folder as the
 // thumbnail builder does. Throws EPictureError when the picture cannot be decoded.
 QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings);
