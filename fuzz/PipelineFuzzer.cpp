@@ -68,12 +68,10 @@ void Preview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Sett
   try {
     const QSize Pane(PaneWidth, PaneHeight);
     const TPreview Shown = RenderPreview(Workspace, Number, Settings, Pane);
-    // A PNG or GIF the record stores whole is drawn at its own size; the
-    // others are fitted into the pane, the drawing rounded to the nearest
-    // pixel, so one pixel more is fine.
+    // The box is cut down and the drawing rounded to the nearest pixel, so
+    // one pixel more is fine.
     QSize Box(Shown.Width, Shown.Height);
-    if (EmbeddedImage(Workspace.Pictures, Number).Format == efNone &&
-        (Box.width() > PaneWidth || Box.height() > PaneHeight))
+    if (Box.width() > PaneWidth || Box.height() > PaneHeight)
       Box = Box.scaled(Pane, Qt::KeepAspectRatio);
     FUZZ_CHECK(Shown.Image.isNull() || (Shown.Image.width() <= Box.width() + 1 &&
                                         Shown.Image.height() <= Box.height() + 1));

@@ -457,6 +457,13 @@ TPreview RenderPreview(TWorkspace& Workspace, int32_t Number, const TPictureSett
   }
   if (FileExists(WorkDir + "alpha")) Preview.Kind = "PNG";
 
+  // The picture's own size, or smaller where the pane is smaller.
+  const auto FittedBox = [&] {
+    QSize Box(Picture.Width, Picture.Height);
+    if (Fit && (Box.width() > Pane.width() || Box.height() > Pane.height()))
+      Box = Box.scaled(Pane, Qt::KeepAspectRatio);
+    return Box;
+  };
   if (Preview.Kind.empty()) {
     // A PNG or GIF file the record stores whole, drawn with its own alpha.
     for (const char* Extension : {".png", ".gif"}) {
@@ -467,16 +474,14 @@ TPreview RenderPreview(TWorkspace& Workspace, int32_t Number, const TPictureSett
       Picture.Height = Picture.Image.height();
       Picture.BitsPerPixel = EmbeddedBitsPerPixel(Stored);
       Preview.Kind = Extension == std::string(".png") ? "PNG" : "GIF";
-      RenderImage(Picture.Image, Preview.Image, Picture.Height, Picture.Width,
-                  Settings.BGSquareSize, Settings.BGColor);
+      const QSize Box = FittedBox();
+      RenderImage(Picture.Image, Preview.Image, Box.height(), Box.width(), Settings.BGSquareSize,
+                  Settings.BGColor);
       break;
     }
     if (Preview.Kind.empty()) throw EPictureError("Nothing to show");
   } else {
-    // The picture's own size, or smaller where the pane is smaller.
-    QSize Box(Picture.Width, Picture.Height);
-    if (Fit && (Box.width() > Pane.width() || Box.height() > Pane.height()))
-      Box = Box.scaled(Pane, Qt::KeepAspectRatio);
+    const QSize Box = FittedBox();
     RenderShownPicture(Picture, Preview.Image, WorkDir + "alpha", Box.height(), Box.width(),
                        Workspace.FormatLabel, WorkDir, Settings.BGSquareSize, Settings.BGColor);
   }

@@ -1351,9 +1351,14 @@ void SaveZoomMovie(const std::string& FileName) {
     for (int X = 0; X < 400; ++X) Big[size_t(Y * 400 + X)] = X < 200 ? 0xFFFF0000 : 0xFF0000FF;
   std::vector<uint32_t> Small = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
                                  0xFFFFFFFF, 0xFF000000, 0xFFFFFF00};
+  TBytes BigRgba;
+  for (uint32_t Pixel : Big)
+    BigRgba.insert(BigRgba.end(),
+                   {uint8_t(Pixel >> 16), uint8_t(Pixel >> 8), uint8_t(Pixel), 0x80});
   TMovieBuilder()
       .DefineBitsLossless(1, 5, 400, 300, ARGBData(Big))
       .DefineBitsLossless(2, 5, 3, 2, ARGBData(Small))
+      .DefineBitsJPEG2(3, EncodePNG(400, 300, BigRgba))
       .End()
       .Save(FileName);
 }
@@ -1404,6 +1409,17 @@ TEST_F(MainFormTest, PreviewSwitchesBetweenFitAndActualSizeAndZooms) {
   EXPECT_EQ(F.Image1->PictureRect().size(), QSize(3, 2));  // fit never enlarges
   QTest::mouseDClick(F.Image1, Qt::LeftButton, {}, F.Image1->rect().center());
   EXPECT_TRUE(F.menuZoom2->isChecked());
+
+  // A PNG the record stores whole fits the pane the same way, and its board
+  // is drawn at the size shown.
+  F.menuFitPreview->trigger();
+  F.GridCellChosen(0, 2);
+  EXPECT_EQ(F.Label2->text(), "PNG");
+  EXPECT_EQ(F.Label3->text(), "400x300");
+  EXPECT_LT(F.Image1->Picture().width(), 400);
+  EXPECT_EQ(F.Image1->PictureRect().size(), F.Image1->Picture().size());
+  F.menuActualSize->trigger();
+  EXPECT_EQ(F.Image1->Picture().size(), QSize(400, 300));
 }
 
 // ---------------------------------------------------------------------------
