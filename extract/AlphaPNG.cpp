@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -137,9 +138,10 @@ size_t RowBytes(const tPNGTarget& Target) {
 }
 
 // ---------------------------------------------------------------------------
-// Large pictures on several threads: bands of rows, each filtered ("Up") and
-// deflated on its own, joined into the one zlib stream of the IDAT data. The
-// pixels are exactly those of a single deflate; only the bytes differ.
+// Large pictures in bands of rows, each filtered ("Up") and deflated on its
+// own, joined into the one zlib stream of the IDAT data; the pool's threads
+// pack bands side by side where there is a pool. The pixels are exactly those
+// of a single deflate; only the bytes differ.
 // ---------------------------------------------------------------------------
 
 constexpr int BandRows = 128;
@@ -166,32 +168,42 @@ tBand PackBand(const tPNGTarget& Target, int Band, int Bands) {
   tBand Out;
   const size_t Bytes = RowBytes(Target);
   const int First = Band * BandRows, Last = std::min(Target.Height, First + BandRows);
-  std::vector<uint8_t> Above(Bytes, 0), Row(Bytes), Filtered(Bytes + 1);
-  const uint8_t* Previous = First > 0 ? ComposeRow(Target, First - 1, Above.data()) : Above.data();
-  if (Previous != Above.data()) std::memcpy(Above.data(), Previous, Bytes);
   z_stream Zip{};
-  if (deflateInit2(&Zip, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return Out;
-  Out.Packed.resize(deflateBound(&Zip, uLong((Bytes + 1) * size_t(Last - First))) + 64);
-  Zip.next_out = Out.Packed.data();
-  Zip.avail_out = uInt(Out.Packed.size());
-  bool Ok = true;
-  for (int y = First; y < Last && Ok; ++y) {
-    const uint8_t* Current = ComposeRow(Target, y, Row.data());
-    Filtered[0] = 2;  // Up
-    for (size_t i = 0; i < Bytes; ++i) Filtered[i + 1] = uint8_t(Current[i] - Above[i]);
-    std::memcpy(Above.data(), Current, Bytes);
-    Out.Adler = adler32(Out.Adler, Filtered.data(), uInt(Filtered.size()));
-    Out.Filtered += Filtered.size();
-    Zip.next_in = Filtered.data();
-    Zip.avail_in = uInt(Filtered.size());
-    const bool End = y + 1 == Last;
-    const int Flush = !End ? Z_NO_FLUSH : Band + 1 == Bands ? Z_FINISH : Z_SYNC_FLUSH;
-    const int Result = deflate(&Zip, Flush);
-    Ok = (Flush == Z_FINISH ? Result == Z_STREAM_END : Result == Z_OK) && Zip.avail_in == 0;
+  bool Started = false;
+  // Memory refused fails the band, and with it the picture; it never leaves
+  // the thread the band was packed on.
+  try {
+    std::vector<uint8_t> Above(Bytes, 0), Row(Bytes), Filtered(Bytes + 1);
+    const uint8_t* Previous =
+        First > 0 ? ComposeRow(Target, First - 1, Above.data()) : Above.data();
+    if (Previous != Above.data()) std::memcpy(Above.data(), Previous, Bytes);
+    if (deflateInit2(&Zip, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+      return Out;
+    Started = true;
+    Out.Packed.resize(deflateBound(&Zip, uLong((Bytes + 1) * size_t(Last - First))) + 64);
+    Zip.next_out = Out.Packed.data();
+    Zip.avail_out = uInt(Out.Packed.size());
+    bool Ok = true;
+    for (int y = First; y < Last && Ok; ++y) {
+      const uint8_t* Current = ComposeRow(Target, y, Row.data());
+      Filtered[0] = 2;  // Up
+      for (size_t i = 0; i < Bytes; ++i) Filtered[i + 1] = uint8_t(Current[i] - Above[i]);
+      std::memcpy(Above.data(), Current, Bytes);
+      Out.Adler = adler32(Out.Adler, Filtered.data(), uInt(Filtered.size()));
+      Out.Filtered += Filtered.size();
+      Zip.next_in = Filtered.data();
+      Zip.avail_in = uInt(Filtered.size());
+      const bool End = y + 1 == Last;
+      const int Flush = !End ? Z_NO_FLUSH : Band + 1 == Bands ? Z_FINISH : Z_SYNC_FLUSH;
+      const int Result = deflate(&Zip, Flush);
+      Ok = (Flush == Z_FINISH ? Result == Z_STREAM_END : Result == Z_OK) && Zip.avail_in == 0;
+    }
+    Out.Packed.resize(Out.Packed.size() - Zip.avail_out);
+    Out.Ok = Ok;
+  } catch (const std::bad_alloc&) {
+    Out.Ok = false;
   }
-  Out.Packed.resize(Out.Packed.size() - Zip.avail_out);
-  deflateEnd(&Zip);
-  Out.Ok = Ok;
+  if (Started) deflateEnd(&Zip);
   return Out;
 }
 
@@ -204,11 +216,14 @@ void WriteToFile(png_structp Png, png_bytep Data, png_size_t Length) {
 void FlushFile(png_structp) {}
 
 // The IDAT chunks and IEND of a picture whose header libpng has written.
-bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool& Pool,
+// The bands are the same with or without a pool, so the file's bytes do not
+// depend on how many threads wrote it.
+bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool* Pool,
                 const tChunkWriter& Writer) {
+  const unsigned Helpers = Pool && Pool->Size() > 1 ? Pool->Size() - 1 : 0;
   auto Bands = std::make_shared<tBands>();
   Bands->Count = (Target.Height + BandRows - 1) / BandRows;
-  Bands->Window = int(2 * Pool.Size() + 1);
+  Bands->Window = int(2 * (Helpers + 1) + 1);
   Bands->Done.resize(size_t(Bands->Count));
   const int Count = Bands->Count;
   // Takes and packs bands while any is left within the window; the writer
@@ -231,7 +246,7 @@ bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool& Pool,
       if (Writer) return;
     }
   };
-  for (unsigned Helper = 1; Helper < Pool.Size(); ++Helper) Pool.Run([Work] { Work(false); });
+  for (unsigned Helper = 0; Helper < Helpers; ++Helper) Pool->Run([Work] { Work(false); });
 
   static const uint8_t ZlibHeader[2] = {0x78, 0x01};  // deflate, 32 KB window, fastest
   bool Ok = true;
@@ -251,11 +266,16 @@ bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool& Pool,
     Ok = Ok && Packed->Ok;
     if (!Ok) continue;  // every band taken is still waited for
     Adler = adler32_combine(Adler, Packed->Adler, z_off_t(Packed->Filtered));
-    Chunk.clear();
-    if (Band == 0) Chunk.assign(ZlibHeader, ZlibHeader + 2);
-    Chunk.insert(Chunk.end(), Packed->Packed.begin(), Packed->Packed.end());
-    if (Band + 1 == Count)
-      for (int Shift = 24; Shift >= 0; Shift -= 8) Chunk.push_back(uint8_t(Adler >> Shift));
+    try {
+      Chunk.clear();
+      if (Band == 0) Chunk.assign(ZlibHeader, ZlibHeader + 2);
+      Chunk.insert(Chunk.end(), Packed->Packed.begin(), Packed->Packed.end());
+      if (Band + 1 == Count)
+        for (int Shift = 24; Shift >= 0; Shift -= 8) Chunk.push_back(uint8_t(Adler >> Shift));
+    } catch (const std::bad_alloc&) {
+      Ok = false;  // the helpers still hold the picture: their bands are waited for
+      continue;
+    }
     png_write_chunk(Png, reinterpret_cast<png_const_bytep>("IDAT"), Chunk.data(), Chunk.size());
   }
   png_write_chunk(Png, reinterpret_cast<png_const_bytep>("IEND"), nullptr, 0);
@@ -265,7 +285,7 @@ bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool& Pool,
 // libpng's part; answers false with Target.Failure set.
 bool EncodePNG(tPNGTarget& Target, FILE* File, TWorkerPool* Pool) {
   // Kept in Target, out of the way of the longjmp below.
-  Target.Banded = Pool && Pool->Size() > 1 && Target.ColorType != PNG_COLOR_TYPE_PALETTE &&
+  Target.Banded = Target.ColorType != PNG_COLOR_TYPE_PALETTE &&
                   RowBytes(Target) * size_t(Target.Height) >= BandedFrom;
   Target.Writer.File = File;
   png_structp Png =
@@ -304,7 +324,7 @@ bool EncodePNG(tPNGTarget& Target, FILE* File, TWorkerPool* Pool) {
   png_set_compression_level(Png, Z_BEST_SPEED);
   png_write_info(Png, Info);
   if (Target.Banded) {
-    const bool Ok = WriteBands(Png, Target, *Pool, Target.Writer);
+    const bool Ok = WriteBands(Png, Target, Pool, Target.Writer);
     png_destroy_write_struct(&Png, &Info);
     if (!Ok) Target.Failure = Target.Writer.Failed ? std::strerror(errno) : "deflate failed";
     return Ok;

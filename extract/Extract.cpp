@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string FileNameOf(const std::string& Path) {
-  size_t Slash = Path.find_last_of('/');
-  return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-}
-
 // 100 x Position / Size, halves to the even neighbour.
 int ProgressPercent(uint32_t Position, uint32_t Size) {
   if (Size == 0) return 100;
@@ -200,6 +195,11 @@ std::string WalkProblemText(const TWalkResult& Walk) {
   }
 }
 
+std::string MovieOutputDir(const std::string& ImageDir, const std::string& MoviePath) {
+  const size_t Slash = MoviePath.find_last_of('/');
+  return ImageDir + (Slash == std::string::npos ? MoviePath : MoviePath.substr(Slash + 1)) + "/";
+}
+
 TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
                            const std::string& ImageDir, TExtractObserver* Observer) {
   TWalkResult Result;
@@ -211,7 +211,7 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
   Pictures.PictureData = std::make_unique<tSWFStream>();
   auto Movie = std::make_unique<tSWFStream>();
 
-  Workspace.OutputDir = ImageDir + FileNameOf(MoviePath) + "/";
+  Workspace.OutputDir = MovieOutputDir(ImageDir, MoviePath);
   for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"})
     mkdir((Workspace.OutputDir + Sub).c_str(), 0777);  // once each; failures show at export
 

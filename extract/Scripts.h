@@ -324,6 +324,9 @@ TWalkProblem WalkProblem(const TWalkResult& Walk);
 // The plain sentence that tells the problem (empty for wpNone). The window
 // shows the same sentences in the interface's language.
 std::string WalkProblemText(const TWalkResult& Walk);
+// The folder a movie's pictures are saved into: ImageDir, the movie's file
+// name and "/". Movies of the same file name share it.
+std::string MovieOutputDir(const std::string& ImageDir, const std::string& MoviePath);
 // The walk of an open, given the chosen movie: creates the per-movie output
 // folders under ImageDir, loads and walks the movie, fills the picture list
 // (which it empties first).

@@ -10,14 +10,17 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "extract/Scripts.h"
@@ -513,17 +516,35 @@ int main(int argc, char** argv) {
   const size_t Walkers = std::min<size_t>(Jobs, Movies.size());
   TJob Job{ImageDir, Prefix, Pool.get(), Walkers == 1 && isatty(fileno(stderr)), HasReport};
 
+  // Movies of the same file name save into the same folder: each waits for
+  // the one before it, so their files are replaced whole, in the order given,
+  // as one worker would, and never written by two at once.
+  std::vector<size_t> SameFolderBefore(Movies.size(), SIZE_MAX);
+  {
+    std::map<std::string, size_t> Last;
+    for (size_t N = 0; N < Movies.size(); ++N) {
+      auto [It, New] = Last.try_emplace(MovieOutputDir(ImageDir, Movies[N]), N);
+      if (!New) SameFolderBefore[N] = std::exchange(It->second, N);
+    }
+  }
   std::vector<std::optional<TMovieResult>> Results(Movies.size());
+  std::vector<bool> Finished(Movies.size(), false);
   std::mutex Lock;
   std::condition_variable Ready;
   std::atomic<size_t> NextMovie{0};
   const auto Walk = [&](size_t Slot) {
     TWorkspace Workspace(Scratch.Path() + "w" + std::to_string(Slot) + "/");
     for (size_t N = NextMovie++; N < Movies.size(); N = NextMovie++) {
+      // Movies are taken in order, so the one waited for is already in hand.
+      if (const size_t Before = SameFolderBefore[N]; Before != SIZE_MAX) {
+        std::unique_lock<std::mutex> Hold(Lock);
+        Ready.wait(Hold, [&] { return bool(Finished[Before]); });
+      }
       TMovieResult Result = ExtractMovie(Workspace, Movies[N], Job);
       {
         std::lock_guard<std::mutex> Hold(Lock);
         Results[N] = std::move(Result);
+        Finished[N] = true;
       }
       Ready.notify_all();
     }

@@ -173,7 +173,8 @@ TEST_F(ExtractToolTest, ExplainsEveryFailureAndGoesOnWithTheNextMovie) {
 // the order the movies were given.
 TEST_F(ExtractToolTest, WorkersChangeNothingButTheTimeItTakes) {
   std::vector<std::string> Args = {"--out", ""};
-  for (int N = 0; N < 5; ++N) Args.push_back(Movie("scene" + std::to_string(N) + ".swf", AllKinds()));
+  for (int N = 0; N < 5; ++N)
+    Args.push_back(Movie("scene" + std::to_string(N) + ".swf", AllKinds()));
   std::string Text = Temp.Path() + "notes.swf";
   WriteFileBytes(Text, {'#', ' ', 'n'});
   Args.push_back(Text);
@@ -200,6 +201,35 @@ TEST_F(ExtractToolTest, WorkersChangeNothingButTheTimeItTakes) {
     EXPECT_TRUE(Trees[i] == Trees[0]);
   }
   EXPECT_EQ(Tree(Temp.Path() + "out5/scene4.swf").size(), 3u + 9);
+}
+
+// Movies of the same file name from different folders share their output
+// folder: with any number of workers the later one's files replace the
+// earlier one's whole, as with one. The pictures are large, so their files
+// take a while to write and their PNGs are deflated in bands, which must not
+// depend on the number of workers either.
+TEST_F(ExtractToolTest, MoviesOfTheSameNameAreSavedOneAfterTheOther) {
+  const auto Scene = [](uint32_t Seed) {
+    std::vector<uint32_t> Argb(1100 * 1000);
+    for (auto& Pixel : Argb) Pixel = (Seed = Seed * 1103515245u + 12345u) | 0x80000000u;
+    return TMovieBuilder(true)
+        .DefineBitsJPEG2(1, EncodeJPEG(Pattern(1600, 1200, int(Seed))))
+        .DefineBitsLossless2(2, 5, 1100, 1000, ARGBData(Argb))
+        .End();
+  };
+  fs::create_directories(Temp.Path() + "a");
+  fs::create_directories(Temp.Path() + "b");
+  const std::string First = Movie("a/scene.swf", Scene(1)), Second = Movie("b/scene.swf", Scene(2));
+  const std::string Alone = Temp.Path() + "alone/";
+  ASSERT_EQ(Run({"-j", "1", "--out", Alone, Second}).Status, 0);
+  const auto Expected = Tree(Alone);
+  ASSERT_EQ(Expected.size(), 7u);  // the folder, its three kinds and three files
+  for (const char* Jobs : {"1", "2", "4"}) {
+    SCOPED_TRACE(Jobs);
+    const std::string Out = Temp.Path() + "out" + Jobs + "/";
+    EXPECT_EQ(Run({"-j", Jobs, "--out", Out, First, Second}).Status, 0);
+    EXPECT_TRUE(Tree(Out) == Expected);
+  }
 }
 
 // One JSON line per movie for pipelines: the movie, its signature, whether
