@@ -91,6 +91,35 @@ TEmbeddedImage EmbeddedImage(const TPictureList& Pictures, int32_t Number) {
   return Image;
 }
 
+namespace {
+
+uint16_t GetUI16LE(const uint8_t* At) {
+  return uint16_t(At[0] | At[1] << 8);
+}
+
+// The logical screen of a GIF, widened to its first image where that reaches
+// further: a reader paints a screen of 0 at the image's size.
+TPictureSize GIFSize(const uint8_t* Data, size_t Size) {
+  if (Size < 13) return {};
+  TPictureSize Screen{GetUI16LE(Data + 6), GetUI16LE(Data + 8)};
+  size_t At = 13;
+  if (Data[10] & 0x80) At += size_t(3) << ((Data[10] & 7) + 1);  // the global colour table
+  while (At < Size && Data[At] == 0x21) {  // extensions: label, then sub-blocks up to an empty one
+    At += 2;
+    while (At < Size && Data[At] != 0) At += size_t(Data[At]) + 1;
+    ++At;
+  }
+  if (At + 9 <= Size && Data[At] == 0x2C) {
+    Screen.Width =
+        std::max<int32_t>(Screen.Width, GetUI16LE(Data + At + 1) + GetUI16LE(Data + At + 5));
+    Screen.Height =
+        std::max<int32_t>(Screen.Height, GetUI16LE(Data + At + 3) + GetUI16LE(Data + At + 7));
+  }
+  return Screen;
+}
+
+}  // namespace
+
 TPictureSize EmbeddedImageSize(const uint8_t* Data, size_t Size) {
   switch (EmbeddedFormat(Data, Size)) {
     case efPNG:  // IHDR follows the signature, width and height big-endian
@@ -100,9 +129,8 @@ TPictureSize EmbeddedImageSize(const uint8_t* Data, size_t Size) {
                   0x7FFFFFFF),
           int32_t((uint32_t(Data[20]) << 24 | uint32_t(Data[21]) << 16 | Data[22] << 8 | Data[23]) &
                   0x7FFFFFFF)};
-    case efGIF:  // the logical screen, little-endian
-      if (Size < 10) return {};
-      return {Data[6] | Data[7] << 8, Data[8] | Data[9] << 8};
+    case efGIF:
+      return GIFSize(Data, Size);
     default:
       return {};
   }

@@ -384,6 +384,15 @@ TEST(EmbeddedThumbnailTest, AFileDeclaringFarMoreThanItsBytesHoldIsNotDrawn) {
   TBytes Gif = EncodeGIF(1, 1, {255, 0, 0}, {0});
   Gif[6] = Gif[8] = uint8_t(5792 & 0xFF), Gif[7] = Gif[9] = uint8_t(5792 >> 8);  // the screen
   EXPECT_THROW(DecodeEmbeddedImage(Gif.data(), Gif.size()), EPictureError);
+  // A screen of 0 is painted at the first image's size, which counts instead
+  // (here behind a transparency extension).
+  TBytes NoScreen = EncodeGIF(1, 1, {255, 0, 0}, {0}, 0);
+  const size_t Image = 13 + 768 + 8;
+  ASSERT_EQ(NoScreen[Image], 0x2C);
+  NoScreen[6] = NoScreen[7] = NoScreen[8] = NoScreen[9] = 0;
+  NoScreen[Image + 5] = NoScreen[Image + 7] = uint8_t(5000 & 0xFF);
+  NoScreen[Image + 6] = NoScreen[Image + 8] = uint8_t(5000 >> 8);
+  EXPECT_THROW(DecodeEmbeddedImage(NoScreen.data(), NoScreen.size()), EPictureError);
   const TBytes Small = EncodeGIF(300, 200, {0, 255, 0}, TBytes(300 * 200, 0));
   const QImage Drawn = DecodeEmbeddedImage(Small.data(), Small.size());
   EXPECT_EQ(Drawn.size(), QSize(300, 200));
