@@ -43,6 +43,12 @@ int32_t TSettings::ValidPicSize(int32_t Value) {
   return Value >= 1 && Value <= MaxPicSize ? Value : DefaultPicSize;
 }
 
+std::string TSettings::ValidPrefix(const std::string& Value) {
+  // A "/" would send the pictures and the preview's scratch files into other
+  // folders, and the preview deletes what it wrote.
+  return Value.find('/') == std::string::npos ? Value : DefaultPrefix;
+}
+
 bool TSettings::StartupLoad(TWindowBounds& Bounds) {
   const std::string File = ConfigFile();
   OutputDir = IniReadString(File, secConfig, keyImageDir, "");
@@ -63,7 +69,7 @@ bool TSettings::StartupLoad(TWindowBounds& Bounds) {
       return false;
     }
   }
-  Prefix = IniReadString(File, secConfig, keyPrefix, DefaultPrefix);
+  Prefix = ValidPrefix(IniReadString(File, secConfig, keyPrefix, DefaultPrefix));
   BGSquareSize =
       ValidBGSquareSize(IniReadInteger(File, secConfig, keyBGSquareSize, DefaultBGSquareSize));
   BGColor = IniReadInteger(File, secConfig, keyBGColor, DefaultBGColor);

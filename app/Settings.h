@@ -95,4 +95,5 @@ class TSettings {
   // MaxPicSize) give the default.
   static int32_t ValidBGSquareSize(int32_t Value);
   static int32_t ValidPicSize(int32_t Value);
+  static std::string ValidPrefix(const std::string& Value);
 };

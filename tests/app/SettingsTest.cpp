@@ -110,6 +110,21 @@ TEST_F(SettingsTest, EmptyImageDirIsReplacedWhereItStands) {
   EXPECT_EQ(Settings.Prefix, "P");
 }
 
+// A prefix with a "/" (written by hand, or by an older version) would save
+// and delete files in other folders: the default is used instead.
+TEST_F(SettingsTest, PrefixWithASlashFallsBackToTheDefault) {
+  for (const char* Prefix : {"../../home/u/holiday", "a/b", "/"}) {
+    SCOPED_TRACE(Prefix);
+    PutConfig(std::string("[Config]\nImageDir=/x/\nPrefix=") + Prefix + "\n");
+    TSettings Settings(Dir);
+    TSettings::TWindowBounds Bounds{};
+    ASSERT_TRUE(Settings.StartupLoad(Bounds));
+    EXPECT_EQ(Settings.Prefix, "Image");
+    // The options dialog shows the file as it stands; its OK refuses it.
+    EXPECT_EQ(Settings.ReadOptions().Prefix, Prefix);
+  }
+}
+
 TEST_F(SettingsTest, SizesOutOfReachFallBackToTheirDefaults) {
   struct TCase {
     const char* Square;
