@@ -154,7 +154,11 @@ std::vector<std::string> LangKeys() {
           mesAboutRights, mesAboutWebsite, mesAboutSupport, mesHelpFileMissing, mesHelpNoViewer,
           mesErrorSettingPath, mesFolderNotWritable, mesPrefixRefused, mesColorMode1, mesColorMode4,
           mesColorMode8, mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32,
-          mesNothingToSave, mesFileNotWritten, mesPNGNotComposed};
+          mesNothingToSave, mesFileNotWritten, mesPNGNotComposed,
+          // Why a movie was not read whole.
+          mesCannotRead, mesNotAMovie, mesLZMALost, mesBodyLost, mesBodyCut, mesHeaderDamaged,
+          mesRecordDamaged, mesMovieCut, mesPicturesBeforeDamage, mesPicturesFoundShown,
+          mesStatusNotRead, mesStatusNotAMovie, mesStatusDamaged};
 }
 
 std::vector<std::string> LangBlankedKeys() {

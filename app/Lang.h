@@ -74,6 +74,7 @@ constexpr const char* mesBodyLost = "mesBodyLost";
 constexpr const char* mesBodyCut = "mesBodyCut";  // %1 of %2 bytes
 constexpr const char* mesHeaderDamaged = "mesHeaderDamaged";
 constexpr const char* mesRecordDamaged = "mesRecordDamaged";  // at byte %1 of %2
+constexpr const char* mesMovieCut = "mesMovieCut";            // %1 of %2 bytes
 constexpr const char* mesPicturesBeforeDamage = "mesPicturesBeforeDamage";
 constexpr const char* mesPicturesFoundShown = "mesPicturesFoundShown";
 constexpr const char* mesStatusNotRead = "mesStatusNotRead";

@@ -818,6 +818,9 @@ QString TMainForm::WalkProblemSentence(const std::string& ProgramDir, const std:
     case wpRecordDamaged:
       return Text(mesRecordDamaged,
                   {QString::number(Walk.DamagedAt), QString::number(Walk.MovieSize)});
+    case wpMovieCut:
+      return Text(mesMovieCut,
+                  {QString::number(Walk.MovieSize), QString::number(Walk.MovieDeclared)});
     default:
       return {};
   }

@@ -166,6 +166,7 @@ TWalkProblem WalkProblem(const TWalkResult& Walk) {
   if (Walk.BodyLost) return Walk.Signature == 'Z' ? wpLZMALost : wpBodyLost;
   if (Walk.BodyCut) return wpBodyCut;
   if (!Walk.HeaderRead) return wpHeaderDamaged;
+  if (Walk.MovieCut) return wpMovieCut;
   if (!Walk.Complete) return wpRecordDamaged;
   return wpNone;
 }
@@ -190,6 +191,9 @@ std::string WalkProblemText(const TWalkResult& Walk) {
     case wpRecordDamaged:
       return "The movie is damaged at byte " + std::to_string(Walk.DamagedAt) + " of " +
              std::to_string(Walk.MovieSize) + ": the record there runs past the end of the movie.";
+    case wpMovieCut:
+      return "The movie is damaged: it ends after " + std::to_string(Walk.MovieSize) + " of the " +
+             std::to_string(Walk.MovieDeclared) + " bytes it declares.";
     default:
       return {};
   }
@@ -254,6 +258,13 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
       Result.Complete = Before < 2 && !Result.BodyCut && !Result.BodyLost;
       if (Before >= 2) Result.DamagedAt = RecordStart;
       Result.MovieSize = Movie->Size();
+      // Records may end cleanly where a plain movie was cut between two of
+      // them; its declared length still tells.
+      if (Result.Complete && !Header.GetCompressed() && Header.GetFileLength() > Movie->Size()) {
+        Result.MovieCut = true;
+        Result.MovieDeclared = Header.GetFileLength();
+        Result.Complete = false;
+      }
       break;
     }
     switch (Code) {

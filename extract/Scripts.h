@@ -307,6 +307,10 @@ struct TWalkResult {
   int LoadError = 0;          // the system's error when the file could not be read
   uint32_t DamagedAt = 0;     // where the record that could not be read starts ...
   uint32_t MovieSize = 0;     // ... in the movie as expanded, of this many bytes
+  // An uncompressed movie whose file is shorter than the length it declares
+  // (MovieSize bytes of MovieDeclared), though its records end cleanly.
+  bool MovieCut = false;
+  uint32_t MovieDeclared = 0;
 };
 
 // What kept an open from reading a movie whole, most telling first.
@@ -319,6 +323,7 @@ enum TWalkProblem : uint8_t {
   wpBodyCut,        // its compressed body ends before its declared length
   wpHeaderDamaged,  // its header is cut short
   wpRecordDamaged,  // a record runs past the end of the movie
+  wpMovieCut,       // an uncompressed movie ends before its declared length
 };
 TWalkProblem WalkProblem(const TWalkResult& Walk);
 // The plain sentence that tells the problem (empty for wpNone). The window

@@ -447,6 +447,9 @@ TEST_F(ExtractionTest, EveryProblemOfAnOpenHasItsSentence) {
   TBytes Plain = Two.Build(), Zlibbed = TMovieBuilder(true).DefineBitsJPEG2(1, Jpeg).End().Build();
   TBytes RecordCut = Plain;
   RecordCut.resize(Plain.size() - 2 - 40);
+  // Cut between the two pictures: every record left ends cleanly.
+  const uint32_t Second = uint32_t(Plain.size() - 2 - (2 + 4 + 2 + Jpeg.size()));
+  const TBytes BetweenRecords(Plain.begin(), Plain.begin() + Second);
   TBytes BodyCut = Zlibbed;
   BodyCut.resize(Zlibbed.size() / 2);
   TBytes Lzma = Two.BuildLzma();
@@ -469,6 +472,9 @@ TEST_F(ExtractionTest, EveryProblemOfAnOpenHasItsSentence) {
        "The movie is damaged: its header is cut short."},
       {"record.swf", RecordCut, wpRecordDamaged, "The movie is damaged at byte "},
       {"body.swf", BodyCut, wpBodyCut, "The movie is damaged: its compressed body ends after "},
+      {"between.swf", BetweenRecords, wpMovieCut,
+       "The movie is damaged: it ends after " + std::to_string(Second) + " of the " +
+           std::to_string(Plain.size()) + " bytes it declares."},
       {"lzma.swf", Lzma, wpLZMALost,
        "The movie is damaged: its LZMA-compressed body could not be decoded."},
   };
@@ -477,6 +483,9 @@ TEST_F(ExtractionTest, EveryProblemOfAnOpenHasItsSentence) {
     if (!C.Data.empty()) WriteFileBytes(Temp.Path() + C.Name, C.Data);
     TWalkResult R = OpenFile(Temp.Path() + C.Name);
     EXPECT_EQ(WalkProblem(R), C.Problem);
+    if (C.Problem == wpMovieCut) {
+      EXPECT_EQ(W.Pictures.Count, 1);  // the picture before the cut
+    }
     const std::string Text = WalkProblemText(R);
     if (C.Problem == wpNone) {
       EXPECT_EQ(Text, "");
@@ -489,7 +498,6 @@ TEST_F(ExtractionTest, EveryProblemOfAnOpenHasItsSentence) {
   // The damaged record's place in the movie.
   WriteFileBytes(Temp.Path() + "record.swf", RecordCut);
   TWalkResult R = OpenFile(Temp.Path() + "record.swf");
-  const uint32_t Second = uint32_t(Plain.size() - 2 - (2 + 4 + 2 + Jpeg.size()));
   EXPECT_EQ(R.DamagedAt, Second);
   EXPECT_EQ(WalkProblemText(R), "The movie is damaged at byte " + std::to_string(Second) + " of " +
                                     std::to_string(RecordCut.size()) +
