@@ -23,9 +23,8 @@ constexpr auto Grace = std::chrono::minutes(1);
 
 // The lock of Folder, held: -1 when someone else holds it (or it cannot be
 // opened).
-int TakeLock(const std::string& Folder, bool Create) {
-  const int Fd =
-      ::open((Folder + LockName).c_str(), O_RDWR | O_CLOEXEC | (Create ? O_CREAT : 0), 0600);
+int TakeLock(const std::string& Folder) {
+  const int Fd = ::open((Folder + LockName).c_str(), O_RDWR | O_CLOEXEC);
   if (Fd < 0) return -1;
   if (flock(Fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(Fd);
@@ -36,29 +35,7 @@ int TakeLock(const std::string& Folder, bool Create) {
 
 }  // namespace
 
-TWorkingFolder::TWorkingFolder(const std::string& Parent) {
-  ::mkdir(Parent.c_str(), 0777);  // one level; an existing folder is fine
-  RemoveAbandoned(Parent);
-  std::string Pattern = Parent + Prefix + std::to_string(getpid()) + "-XXXXXX";
-  if (!mkdtemp(Pattern.data())) return;
-  const std::string Folder = Pattern + "/";
-  FLock = TakeLock(Folder, true);
-  if (FLock < 0) {
-    std::error_code Ignored;
-    fs::remove_all(Pattern, Ignored);
-    return;
-  }
-  FPath = Folder;
-}
-
-TWorkingFolder::~TWorkingFolder() {
-  if (FPath.empty()) return;
-  std::error_code Ignored;
-  fs::remove_all(FPath, Ignored);
-  if (FLock >= 0) ::close(FLock);
-}
-
-void TWorkingFolder::RemoveAbandoned(const std::string& Parent) {
+void RemoveAbandonedWorkingFolders(const std::string& Parent) {
   std::error_code Error;
   fs::directory_iterator Entries(Parent, Error), End;
   for (; !Error && Entries != End; Entries.increment(Error)) {
@@ -67,7 +44,7 @@ void TWorkingFolder::RemoveAbandoned(const std::string& Parent) {
     if (Path.filename().string().rfind(Prefix, 0) != 0 || !fs::is_directory(Path, Ignored))
       continue;
     const std::string Folder = Path.string() + "/";
-    const int Fd = TakeLock(Folder, false);
+    const int Fd = TakeLock(Folder);
     if (Fd < 0) {
       // Held by a running program, or without a lock file at all: then it is
       // abandoned only once it is old enough.
@@ -79,4 +56,6 @@ void TWorkingFolder::RemoveAbandoned(const std::string& Parent) {
     fs::remove_all(Path, Ignored);
     if (Fd >= 0) ::close(Fd);
   }
+  std::error_code Ignored;
+  fs::remove(Parent, Ignored);  // only when empty: anything else in it stays
 }

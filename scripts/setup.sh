@@ -5,9 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake ninja-build pkg-config zlib1g-dev liblzma-dev libjpeg62-turbo-dev
+packages=(build-essential cmake ninja-build pkg-config zlib1g-dev libdeflate-dev liblzma-dev libjpeg62-turbo-dev
   libpng-dev qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev xvfb xauth fonts-dejavu-core
-  poppler-utils clang libclang-rt-14-dev llvm)
+  poppler-utils clang libclang-rt-14-dev llvm scdoc man-db dpkg-dev appstream)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,7 +17,11 @@ set(expected
   bin/Help_fra.pdf
   share/applications/quillory.desktop
   share/icons/hicolor/256x256/apps/quillory.png
-  share/icons/hicolor/48x48/apps/quillory.png)
+  share/icons/hicolor/48x48/apps/quillory.png
+  share/metainfo/org.example.quillory.metainfo.xml
+  share/man/man1/quillory.1.gz
+  share/man/man1/quillory-extract.1.gz
+  share/bash-completion/completions/quillory-extract)
 foreach(file ${expected})
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "missing after install: ${file}")
@@ -50,6 +54,12 @@ endforeach()
 file(READ "${PREFIX}/share/icons/hicolor/256x256/apps/quillory.png" head LIMIT 8 HEX)
 if(NOT head STREQUAL "89504e470d0a1a0a")
   message(FATAL_ERROR "icon is no PNG file")
+endif()
+
+# A prefix of one's own is a portable install: what the programs find beside
+# themselves is there, not in share/quillory/.
+if(EXISTS "${PREFIX}/share/quillory")
+  message(FATAL_ERROR "a portable install got share/quillory/")
 endif()
 
 # The build's own bin folder holds nothing that is not installed beside it
