@@ -1,16 +1,15 @@
-// Alpha composition: a decoded picture and its alpha plane become one PNG with
-// an alpha channel. Colour samples are written as decoded; alpha never alters
-// them. A PNG is written to a temporary file beside the target and renamed
-// only once complete, so a failure leaves no half-written picture behind.
-// Pictures are read in place (a BMP's own rows), never through a toolkit's
+// Alpha composition: a picture's pixels and its alpha plane become one PNG
+// with an alpha channel. Colour samples are written as decoded; alpha never
+// alters them. A PNG is written to a temporary file beside the target and
+// renamed only once complete, so a failure leaves no half-written picture
+// behind. Pictures come from the one decode path, never through a toolkit's
 // image reader, so every picture the program accepts gets its PNG.
-#include <fcntl.h>
+#include "extract/AlphaPNG.h"
+
 #include <png.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <csetjmp>
@@ -24,14 +23,11 @@
 #include <string>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "extract/OutputFile.h"
 #include "extract/Workers.h"
 #include "swf/F_Macromedia.h"
 
 namespace {
-
-// Names of temporary files differ within one process as well.
-std::atomic<unsigned> TempCounter{0};
 
 // Writes through the writer's own FILE; a failure is noted, never thrown, so
 // the bands' threads are always waited for.
@@ -41,14 +37,11 @@ struct tChunkWriter {
 };
 
 struct tPNGTarget {
-  const TImage* Image = nullptr;
+  const TPicturePixels* Pixels = nullptr;
+  const TStraightTable* Straight = nullptr;  // colour made straight by this table
   int ColorType = PNG_COLOR_TYPE_RGB_ALPHA;
   int Width = 0;
-  int Height = 0;
-  const uint8_t* Plane = nullptr;
-  size_t PlaneSize = 0;
-  bool BottomUp = false;
-  TShortPlane ShortPlane = spOpaque;
+  int Height = 0;  // the real rows: a cut picture is written as far as it goes
   std::vector<uint8_t> Row;  // the samples of one row, composed just before it is written
   std::vector<png_color> Palette;
   std::vector<png_byte> Opaque;  // transparency table: every entry opaque
@@ -66,68 +59,38 @@ void OnPNGError(png_structp Png, png_const_charp Message) {
 void OnPNGWarning(png_structp, png_const_charp) {}
 
 // The samples of row y: colour unchanged, alpha from the plane. Pixel (x, y)
-// takes plane byte y * W + x, or (H - 1 - y) * W + x for a bottom-up plane.
-// Pixels the plane does not reach are opaque, or repeat its last byte. A
-// palette row is the picture's own row.
+// takes plane byte y * W + x, or (H - 1 - y) * W + x for a bottom-up plane;
+// pixels the plane does not reach take its PastEnd, and a picture without a
+// plane is opaque. A palette row is the picture's own row.
 const uint8_t* ComposeRow(const tPNGTarget& Target, int y, uint8_t* Out) {
-  const uint8_t* In = Target.Image->Row(y);
-  if (Target.ColorType == PNG_COLOR_TYPE_PALETTE) return In;
+  const TImage& Image = Target.Pixels->Colour;
+  if (Target.ColorType == PNG_COLOR_TYPE_PALETTE) return Image.Row(y);
+  const TAlphaPlane& Plane = Target.Pixels->Alpha;
   const size_t W = size_t(Target.Width);
-  const size_t PlaneRow = size_t(Target.BottomUp ? Target.Height - 1 - y : y) * W;
+  const size_t PlaneRow = size_t(Plane.BottomUp ? Target.Pixels->Height - 1 - y : y) * W;
   // Alphas this row finds in the plane; the rest take Beyond.
-  const size_t Reached =
-      !Target.Plane || PlaneRow >= Target.PlaneSize ? 0 : std::min(W, Target.PlaneSize - PlaneRow);
-  const uint8_t* Alphas = Reached ? Target.Plane + PlaneRow : nullptr;
-  const uint8_t Beyond = Target.ShortPlane == spRepeatLast && Target.PlaneSize > 0
-                             ? Target.Plane[Target.PlaneSize - 1]
-                             : 255;
-  const auto Alpha = [&](size_t x) { return x < Reached ? Alphas[x] : Beyond; };
-  uint8_t* const First = Out;
-  switch (Target.Image->Format()) {
-    case ifGray8:
-      for (size_t x = 0; x < W; ++x) {
-        *Out++ = In[x];
-        *Out++ = Alpha(x);
-      }
-      break;
-    case ifRGB24:
-      for (size_t x = 0; x < W; ++x, In += 3) {
-        *Out++ = In[0];
-        *Out++ = In[1];
-        *Out++ = In[2];
-        *Out++ = Alpha(x);
-      }
-      break;
-    case ifBGR24:
-      for (size_t x = 0; x < W; ++x, In += 3) {
-        *Out++ = In[2];
-        *Out++ = In[1];
-        *Out++ = In[0];
-        *Out++ = Alpha(x);
-      }
-      break;
-    case ifRGB555:
-      // Each 5-bit sample times 8, as the preview's BMP reader shows it.
-      for (size_t x = 0; x < W; ++x, In += 2) {
-        const unsigned V = unsigned(In[0]) | unsigned(In[1]) << 8;
-        *Out++ = uint8_t(((V >> 10) & 31) << 3);
-        *Out++ = uint8_t(((V >> 5) & 31) << 3);
-        *Out++ = uint8_t((V & 31) << 3);
-        *Out++ = Alpha(x);
-      }
-      break;
-    case ifRGBA32:
-      for (size_t x = 0; x < W; ++x, In += 4) {
-        *Out++ = In[0];
-        *Out++ = In[1];
-        *Out++ = In[2];
-        *Out++ = Alpha(x);
-      }
-      break;
-    default:
-      break;
+  const size_t Reached = !Plane.Present || PlaneRow >= Plane.Bytes.Size
+                             ? 0
+                             : std::min(W, Plane.Bytes.Size - PlaneRow);
+  const uint8_t* Alphas = Reached ? Plane.Bytes.Data + PlaneRow : nullptr;
+  const uint8_t Beyond = Plane.Present ? Plane.PastEnd : 255;
+  const int Channels = Image.Format() == ifGray8 ? 1 : 3;
+  if (Channels == 1) {
+    const uint8_t* In = Image.Row(y);
+    for (size_t x = 0; x < W; ++x) Out[2 * x] = In[x];
+  } else {
+    Image.RGBRow(y, Out, 4);
   }
-  return First;
+  const size_t Step = size_t(Channels) + 1;
+  for (size_t x = 0; x < W; ++x) Out[Step * x + Channels] = x < Reached ? Alphas[x] : Beyond;
+  if (Target.Straight) {
+    const TStraightTable& Table = *Target.Straight;
+    for (uint8_t* Pixel = Out; Pixel < Out + Step * W; Pixel += Step) {
+      const uint8_t* Row = Table[Pixel[Channels]];
+      for (int c = 0; c < Channels; ++c) Pixel[c] = Row[Pixel[c]];
+    }
+  }
+  return Out;
 }
 
 // The samples of one row, in bytes.
@@ -152,6 +115,7 @@ struct tBand {
   uLong Adler = 1;              // of the band's filtered bytes
   size_t Filtered = 0;
   bool Ok = false;
+  bool MemoryShort = false;  // memory was refused to the band's thread
 };
 
 struct tBands {
@@ -180,7 +144,9 @@ tBand PackBand(const tPNGTarget& Target, int Band, int Bands) {
     if (deflateInit2(&Zip, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       return Out;
     Started = true;
-    Out.Packed.resize(deflateBound(&Zip, uLong((Bytes + 1) * size_t(Last - First))) + 64);
+    const size_t Bound = deflateBound(&Zip, uLong((Bytes + 1) * size_t(Last - First))) + 64;
+    if (BlockRefused(Bound)) throw std::bad_alloc();
+    Out.Packed.resize(Bound);
     Zip.next_out = Out.Packed.data();
     Zip.avail_out = uInt(Out.Packed.size());
     bool Ok = true;
@@ -202,6 +168,7 @@ tBand PackBand(const tPNGTarget& Target, int Band, int Bands) {
     Out.Ok = Ok;
   } catch (const std::bad_alloc&) {
     Out.Ok = false;
+    Out.MemoryShort = true;
   }
   if (Started) deflateEnd(&Zip);
   return Out;
@@ -263,6 +230,7 @@ bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool* Pool,
       Bands->Written = Band + 1;
       Bands->Changed.notify_all();
     }
+    if (Packed->MemoryShort) NoteMemoryShort();  // told on the picture's own thread
     Ok = Ok && Packed->Ok;
     if (!Ok) continue;  // every band taken is still waited for
     Adler = adler32_combine(Adler, Packed->Adler, z_off_t(Packed->Filtered));
@@ -273,6 +241,7 @@ bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool* Pool,
       if (Band + 1 == Count)
         for (int Shift = 24; Shift >= 0; Shift -= 8) Chunk.push_back(uint8_t(Adler >> Shift));
     } catch (const std::bad_alloc&) {
+      NoteMemoryShort();
       Ok = false;  // the helpers still hold the picture: their bands are waited for
       continue;
     }
@@ -336,227 +305,95 @@ bool EncodePNG(tPNGTarget& Target, FILE* File, TWorkerPool* Pool) {
   return true;
 }
 
-// Removes the temporary file unless it was handed over.
-struct tTempFile {
-  std::string Name;
-  FILE* File = nullptr;
-  bool Kept = false;
-  ~tTempFile() {
-    if (File) std::fclose(File);
-    if (!Kept && !Name.empty()) std::remove(Name.c_str());
-  }
-};
-
-uint32_t GetU32(const uint8_t* At) {
-  return uint32_t(At[0]) | uint32_t(At[1]) << 8 | uint32_t(At[2]) << 16 | uint32_t(At[3]) << 24;
-}
-
-// Up to Count bytes inflated from one zlib stream into Plane; more are not
-// looked at. Fewer is fine (a short plane); none at all, or data that is not
-// zlib, is not.
-void InflateAlpha(const tSWFStream& Compressed, size_t Count, tSWFStream& Plane) {
-  uint8_t* Memory = Count ? static_cast<uint8_t*>(std::malloc(Count)) : nullptr;
-  if (Count && !Memory) throw EPictureError("Not enough memory for the alpha plane");
-  z_stream Zip{};
-  if (inflateInit(&Zip) != Z_OK) {
-    std::free(Memory);
-    throw EPictureError("Cannot start inflating the alpha data");
-  }
-  Zip.next_in = const_cast<Bytef*>(Compressed.Buffer());
-  Zip.avail_in = uInt(Compressed.Size());
-  Zip.next_out = Memory;
-  Zip.avail_out = uInt(Count);
-  int Result = Z_OK;
-  while (Zip.avail_out > 0 && Result == Z_OK) Result = inflate(&Zip, Z_NO_FLUSH);
-  const size_t Produced = Count - Zip.avail_out;
-  inflateEnd(&Zip);
-  if (Produced == 0) {
-    std::free(Memory);
-    if (Result == Z_DATA_ERROR || Result == Z_NEED_DICT || Result == Z_STREAM_ERROR)
-      throw EPictureError("The alpha data is not a valid zlib stream");
-    throw EPictureError("The alpha data holds no alpha value");
-  }
-  Plane.AdoptBuffer(Memory, uint32_t(Produced));
-}
-
 }  // namespace
 
-bool ViewBMP(const uint8_t* Data, size_t Size, TImage& Image, std::string& Failure) {
-  Image.Reset();
-  if (!Data || Size < 54 || Data[0] != 'B' || Data[1] != 'M') {
-    Failure = "Not a BMP file";
+bool WritePNGWithAlpha(const TPicturePixels& Pixels, const std::string& PngFile,
+                       std::string& Failure, TWorkerPool* Pool, bool Straight) {
+  const TImage& Image = Pixels.Colour;
+  if (Image.IsNull() || TImage::BytesPerPixel(Image.Format()) == 0 || Pixels.RealRows <= 0) {
+    Failure = "There is no picture to write as PNG";
     return false;
   }
-  const uint32_t PixelOffset = GetU32(Data + 10);
-  const uint32_t InfoSize = GetU32(Data + 14);
-  const int32_t Width = int32_t(GetU32(Data + 18));
-  const int32_t Height = int32_t(GetU32(Data + 22));
-  const unsigned Bits = unsigned(Data[28]) | unsigned(Data[29]) << 8;
-  const uint32_t Compression = GetU32(Data + 30);
-  const bool TopDown = Height < 0;
-  const int64_t Rows = TopDown ? -int64_t(Height) : Height;
-  TImageFormat Format = ifNone;
-  if (Bits == 8 && Compression == 0) Format = ifIndexed8;
-  if (Bits == 16 && Compression == 0) Format = ifRGB555;
-  if (Bits == 24 && Compression == 0) Format = ifBGR24;
-  if (Format == ifNone || InfoSize < 40 || Width <= 0 || Rows <= 0 ||
-      uint64_t(Width) * uint64_t(Rows) > MaxBitmapPixels) {
-    Failure = "The BMP picture cannot be read";
-    return false;
-  }
-  const uint64_t RowBytes = (uint64_t(Width) * Bits / 8 + 3) / 4 * 4;
-  if (PixelOffset > Size || RowBytes * uint64_t(Rows) > Size - PixelOffset) {
-    Failure = "The BMP file is cut short";
-    return false;
-  }
-  if (Format == ifIndexed8) {
-    // 256 entries of blue, green, red and a reserved byte after the header.
-    const uint64_t TableAt = 14 + uint64_t(InfoSize);
-    const uint32_t Used = GetU32(Data + 46);
-    const uint64_t Entries = std::min<uint64_t>(Used ? Used : 256, 256);
-    if (TableAt + 4 * Entries > PixelOffset) {
-      Failure = "The BMP colour table is cut short";
+  try {
+    auto Target = std::make_unique<tPNGTarget>();
+    Target->Pixels = &Pixels;
+    if (Straight && Pixels.Alpha.Present && Pixels.Alpha.Premultiplied)
+      Target->Straight = &StraightTable();
+    Target->Width = Image.Width();
+    Target->Height = std::min(Image.Height(), Pixels.RealRows);
+    if (Image.Format() == ifIndexed8) {
+      // A palette picture stays indexed; its entries are all opaque and the
+      // plane is not applied.
+      Target->ColorType = PNG_COLOR_TYPE_PALETTE;
+      const size_t Entries = std::min<size_t>(Image.Palette.size(), 256);
+      for (size_t i = 0; i < Entries; ++i) {
+        const auto& E = Image.Palette[i];
+        Target->Palette.push_back(png_color{E[0], E[1], E[2]});
+      }
+      // Indices past a short table would make libpng fail: give them black.
+      int Highest = 0;
+      for (int y = 0; y < Target->Height; ++y) {
+        const uint8_t* Line = Image.Row(y);
+        for (int x = 0; x < Image.Width(); ++x) Highest = std::max<int>(Highest, Line[x]);
+      }
+      while (int(Target->Palette.size()) <= Highest) Target->Palette.push_back(png_color{0, 0, 0});
+      Target->Opaque.assign(Target->Palette.size(), 255);
+    } else {
+      Target->ColorType =
+          Image.Format() == ifGray8 ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_RGB_ALPHA;
+      Target->Row.resize(size_t(Target->Width) * (Image.Format() == ifGray8 ? 2 : 4));
+    }
+
+    TOutputFile Out(PngFile);
+    FILE* File = Out.Open() ? Out.Stream() : nullptr;
+    if (!File) {
+      Failure = "Cannot create " + PngFile + ": " + Out.Reason();
       return false;
     }
-    Image.Palette.resize(size_t(Entries));
-    for (uint64_t i = 0; i < Entries; ++i) {
-      const uint8_t* Entry = Data + TableAt + 4 * i;
-      Image.Palette[size_t(i)] = {Entry[2], Entry[1], Entry[0], 255};
+    // The system's reason when it refused a write, libpng's otherwise.
+    if (!EncodePNG(*Target, File, Pool)) {
+      Failure = "Cannot write " + PngFile + ": " + (Out.Error() ? Out.Reason() : Target->Failure);
+      return false;
     }
-  }
-  const uint8_t* Pixels = Data + PixelOffset;
-  const uint8_t* First = TopDown ? Pixels : Pixels + RowBytes * uint64_t(Rows - 1);
-  const ptrdiff_t Stride = TopDown ? ptrdiff_t(RowBytes) : -ptrdiff_t(RowBytes);
-  std::vector<std::array<uint8_t, 4>> Palette = std::move(Image.Palette);
-  Image.View(First, Width, int32_t(Rows), Stride, Format);
-  Image.Palette = std::move(Palette);
-  return true;
-}
-
-void WritePNGWithAlpha(const TImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
-                       TShortPlane ShortPlane, const std::string& PngFile, TWorkerPool* Pool) {
-  if (Image.IsNull() || TImage::BytesPerPixel(Image.Format()) == 0)
-    throw EPictureError("There is no picture to write as PNG");
-  auto Target = std::make_unique<tPNGTarget>();
-  Target->Image = &Image;
-  Target->Width = Image.Width();
-  Target->Height = Image.Height();
-  if (Image.Format() == ifIndexed8) {
-    // A palette picture stays indexed; its entries are all opaque and the
-    // plane is not applied.
-    Target->ColorType = PNG_COLOR_TYPE_PALETTE;
-    const size_t Entries = std::min<size_t>(Image.Palette.size(), 256);
-    for (size_t i = 0; i < Entries; ++i) {
-      const auto& E = Image.Palette[i];
-      Target->Palette.push_back(png_color{E[0], E[1], E[2]});
+    if (!Out.Commit()) {
+      Failure = "Cannot write " + PngFile + ": " + Out.Reason();
+      return false;
     }
-    // Indices past a short table would make libpng fail: give them black.
-    int Highest = 0;
-    for (int y = 0; y < Image.Height(); ++y) {
-      const uint8_t* Line = Image.Row(y);
-      for (int x = 0; x < Image.Width(); ++x) Highest = std::max<int>(Highest, Line[x]);
-    }
-    while (int(Target->Palette.size()) <= Highest) Target->Palette.push_back(png_color{0, 0, 0});
-    Target->Opaque.assign(Target->Palette.size(), 255);
-  } else {
-    Target->ColorType =
-        Image.Format() == ifGray8 ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_RGB_ALPHA;
-    Target->Row.resize(size_t(Target->Width) * (Image.Format() == ifGray8 ? 2 : 4));
+    return true;
+  } catch (const std::bad_alloc&) {
+    NoteMemoryShort();
+    Failure = "Not enough memory to write " + PngFile;
+    return false;
   }
-  Target->Plane = Plane;
-  Target->PlaneSize = PlaneSize;
-  Target->BottomUp = BottomUp;
-  Target->ShortPlane = ShortPlane;
-
-  tTempFile Temp;
-  int Descriptor = -1;
-  for (int Attempt = 0; Descriptor < 0 && Attempt < 100; ++Attempt) {
-    Temp.Name = PngFile + ".part-" + std::to_string(getpid()) + "-" + std::to_string(++TempCounter);
-    Descriptor = ::open(Temp.Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (Descriptor < 0 && errno != EEXIST) break;
-  }
-  if (Descriptor < 0) {
-    Temp.Name.clear();
-    throw EPictureError("Cannot create " + PngFile + ": " + std::strerror(errno));
-  }
-  Temp.File = fdopen(Descriptor, "wb");
-  if (!Temp.File) {
-    ::close(Descriptor);
-    throw EPictureError("Cannot create " + PngFile + ": " + std::strerror(errno));
-  }
-  if (!EncodePNG(*Target, Temp.File, Pool))
-    throw EPictureError("Cannot write " + PngFile + ": " + Target->Failure);
-  int Closed = std::fclose(Temp.File);
-  Temp.File = nullptr;
-  if (Closed != 0) throw EPictureError("Cannot write " + PngFile + ": " + std::strerror(errno));
-  if (std::rename(Temp.Name.c_str(), PngFile.c_str()) != 0)
-    throw EPictureError("Cannot write " + PngFile + ": " + std::strerror(errno));
-  Temp.Kept = true;
 }
 
-TPictureSize ComposeJPEGAlphaPNG(const uint8_t* Jpeg, size_t JpegSize, const uint8_t* Alpha,
-                                 size_t AlphaSize, const std::string& PngFile, tSWFStream* Expanded,
-                                 TWorkerPool* Pool) {
-  // The header and the plane first: a picture whose alpha cannot be used is
-  // not decoded at all, whatever size it declares.
-  TPictureSize Size;
-  std::string Failure;
-  if (!ReadJPEGSize(Jpeg, JpegSize, Size.Width, Size.Height, Failure)) throw EPictureError(Failure);
-  tSWFStream Compressed;
-  if (AlphaSize > 0) Compressed.AttachBuffer(const_cast<uint8_t*>(Alpha), uint32_t(AlphaSize));
-  tSWFStream Plane;
-  InflateAlpha(Compressed, size_t(Size.Width) * size_t(Size.Height), Plane);
-
-  TDecodedJPEG Decoded;
-  if (!DecodeJPEGImage(Jpeg, JpegSize, 0, Decoded, Failure)) throw EPictureError(Failure);
-  if (Expanded) Expanded->WriteBytes(Plane.Buffer(), Plane.Size());
-  // A cut picture gives the rows it really holds.
-  Decoded.Image.KeepRows(Decoded.RealRows);
-  WritePNGWithAlpha(Decoded.Image, Plane.Buffer(), Plane.Size(), false, spRepeatLast, PngFile,
-                    Pool);
-  return Size;
+bool ComposeJPEGAlphaPNG(TBlock Jpeg, TBlock Alpha, const std::string& PngFile,
+                         std::string& Failure, TWorkerPool* Pool, bool Straight) {
+  TPicturePixels Pixels;
+  return DecodeJPEGPixels(Jpeg, &Alpha, 0, duFile, Pixels, Failure) &&
+         WritePNGWithAlpha(Pixels, PngFile, Failure, Pool, Straight);
 }
 
-TPictureSize ComposeBMPAlphaPNG(const uint8_t* Bmp, size_t BmpSize, const uint8_t* Plane,
-                                size_t PlaneSize, const std::string& PngFile, TWorkerPool* Pool) {
-  TImage Picture;
-  std::string Failure;
-  if (!ViewBMP(Bmp, BmpSize, Picture, Failure))
-    throw EPictureError("Cannot read the picture: " + Failure);
-  WritePNGWithAlpha(Picture, Plane, PlaneSize, true, spOpaque, PngFile, Pool);
-  return {Picture.Width(), Picture.Height()};
-}
-
-void JPEGAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
-                    const std::string& PngFile) {
-  tSWFStream Jpeg, Compressed;
-  if (!Jpeg.LoadFromFile(WorkDir + SourceName))
-    throw EPictureError("Cannot read the picture " + WorkDir + SourceName);
-  if (!Compressed.LoadFromFile(WorkDir + "alpha"))
-    throw EPictureError("Cannot read the alpha data " + WorkDir + "alpha");
-  tSWFStream Plane;
-  // Later readers of "alpha" (the preview) find the plane expanded, once the
-  // picture has decoded.
-  try {
-    ComposeJPEGAlphaPNG(Jpeg.Buffer(), Jpeg.Size(), Compressed.Buffer(), Compressed.Size(), PngFile,
-                        &Plane);
-  } catch (const EPictureError&) {
-    if (Plane.Size() > 0) Plane.SaveToFile(WorkDir + "alpha");
-    throw;
+bool ComposeBMPAlphaPNG(TBlock Bmp, TBlock Plane, const std::string& PngFile,
+                        std::string& Failure, TWorkerPool* Pool, bool Straight) {
+  TPicturePixels Pixels;
+  if (!DecodeBMPPixels(Bmp, &Plane, 0, Pixels, Failure)) {
+    Failure = "Cannot read the picture: " + Failure;
+    return false;
   }
-  Plane.SaveToFile(WorkDir + "alpha");
+  return WritePNGWithAlpha(Pixels, PngFile, Failure, Pool, Straight);
 }
 
-void BMPAlphaToPNG(const std::string& WorkDir, const std::string& SourceName,
-                   const std::string& PngFile) {
-  tSWFStream Bmp;
-  if (!Bmp.LoadFromFile(WorkDir + SourceName))
-    throw EPictureError("Cannot read the picture " + WorkDir + SourceName);
-  tSWFStream Plane;  // a missing file is an empty plane
-  if (!Plane.LoadFromFile(WorkDir + "alpha")) Plane.Reset();
-  try {
-    ComposeBMPAlphaPNG(Bmp.Buffer(), Bmp.Size(), Plane.Buffer(), Plane.Size(), PngFile);
-  } catch (const EPictureError& Error) {
-    throw EPictureError(std::string(Error.what()) + " (" + WorkDir + SourceName + ")");
+bool ComposePicturePNG(const TPictureList& Pictures, int32_t Number, const std::string& PngFile,
+                       std::string& Failure, TWorkerPool* Pool, bool Straight) {
+  const TPictureFacts& Facts = Pictures.Facts(Number);
+  if (!Facts.HasAlpha) {
+    Failure = "The picture has no alpha plane";
+    return false;
   }
+  if (Facts.Format == sfBMP)
+    return ComposeBMPAlphaPNG(Pictures.Primary(Number), Pictures.Side(Number), PngFile, Failure,
+                              Pool, Straight);
+  return ComposeJPEGAlphaPNG(Pictures.Primary(Number), Pictures.Side(Number), PngFile, Failure,
+                             Pool, Straight);
 }

@@ -1,5 +1,6 @@
 #include "extract/Image.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "swf/D_Storages.h"
@@ -27,7 +28,7 @@ bool TImage::Create(int32_t Width, int32_t Height, TImageFormat Format) {
   if (Width <= 0 || Height <= 0 || Bytes == 0) return false;
   const size_t Stride = size_t(Width) * size_t(Bytes);
   // Pages past the rows really written are never touched.
-  auto* Memory = static_cast<uint8_t*>(std::malloc(Stride * size_t(Height)));
+  auto* Memory = static_cast<uint8_t*>(AllocateBlock(Stride * size_t(Height)));
   // No huge pages: a cut picture writes its first rows only, and a huge page
   // would clear two megabytes for the first of them.
   if (!Memory) return false;
@@ -59,4 +60,49 @@ uint8_t* TImage::Release() {
   uint8_t* Bytes = FOwned.release();
   Reset();
   return Bytes;
+}
+
+void TImage::RGBRow(int32_t y, uint8_t* Out, int Step) const {
+  const uint8_t* In = Row(y);
+  const int32_t W = FWidth;
+  const auto Put = [&Out, Step](uint8_t R, uint8_t G, uint8_t B) {
+    Out[0] = R;
+    Out[1] = G;
+    Out[2] = B;
+    Out += Step;
+  };
+  switch (FFormat) {
+    case ifGray8:
+      for (int32_t x = 0; x < W; ++x) Put(In[x], In[x], In[x]);
+      break;
+    case ifRGB24:
+      if (Step == 3) {
+        std::copy_n(In, size_t(W) * 3, Out);
+        break;
+      }
+      for (int32_t x = 0; x < W; ++x, In += 3) Put(In[0], In[1], In[2]);
+      break;
+    case ifBGR24:
+      for (int32_t x = 0; x < W; ++x, In += 3) Put(In[2], In[1], In[0]);
+      break;
+    case ifRGB555:
+      for (int32_t x = 0; x < W; ++x, In += 2) {
+        const unsigned V = unsigned(In[0]) | unsigned(In[1]) << 8;
+        Put(uint8_t(((V >> 10) & 31) << 3), uint8_t(((V >> 5) & 31) << 3), uint8_t((V & 31) << 3));
+      }
+      break;
+    case ifIndexed8:
+      for (int32_t x = 0; x < W; ++x) {
+        const size_t I = In[x];
+        const std::array<uint8_t, 4> E = I < Palette.size() ? Palette[I] : std::array<uint8_t, 4>{};
+        Put(E[0], E[1], E[2]);
+      }
+      break;
+    case ifRGBA32:
+      for (int32_t x = 0; x < W; ++x, In += 4) Put(In[0], In[1], In[2]);
+      break;
+    default:
+      for (int32_t x = 0; x < W; ++x) Put(0, 0, 0);
+      break;
+  }
 }

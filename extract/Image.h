@@ -55,6 +55,10 @@ class TImage {
   uint8_t* Release();
 
   static int BytesPerPixel(TImageFormat Format);
+  // Row y as red, green, blue bytes, one pixel every Step bytes of Out (3:
+  // packed; 4 leaves room for an alpha byte): a 5-bit sample times 8, an
+  // index past the palette black, grey repeated.
+  void RGBRow(int32_t y, uint8_t* Out, int Step = 3) const;
 
   // Red, green, blue, alpha of each index of an ifIndexed8 picture.
   std::vector<std::array<uint8_t, 4>> Palette;

@@ -14,7 +14,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "extract/JPEGDecode.h"
+#include "swf/D_Storages.h"
 #include "swf/F_Macromedia.h"
 
 namespace {
@@ -30,6 +31,7 @@ struct tJPEGErrorManager {
 
 [[noreturn]] void OnJPEGError(j_common_ptr Info) {
   auto* Manager = reinterpret_cast<tJPEGErrorManager*>(Info->err);
+  if (Info->err->msg_code == JERR_OUT_OF_MEMORY) NoteMemoryShort();
   (*Info->err->format_message)(Info, Manager->Message);
   std::longjmp(Manager->Escape, 1);
 }

@@ -3,9 +3,10 @@
 // input, in their order, so the repair is worked out as runs of the input:
 // a picture can be written out without a copy.
 #include <algorithm>
+#include <new>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "extract/JPEGRepair.h"
 
 namespace {
 
@@ -108,17 +109,22 @@ uint32_t RepairJPEGRuns(const uint8_t* In, uint32_t Size, std::vector<TJPEGRun>&
   return At;
 }
 
-void RepairJPEGStream(tSWFStream& Source, tSWFStream& Target) {
+bool RepairJPEGStream(tSWFStream& Source, tSWFStream& Target) {
   std::vector<TJPEGRun> Runs;
   const uint32_t End = RepairJPEGRuns(Source.Buffer(), Source.Size(), Runs);
   uint64_t Total = 0;
   for (const TJPEGRun& Run : Runs) Total += Run.Size;
   std::vector<uint8_t> Out;
-  Out.reserve(size_t(Total));
+  try {
+    Out.reserve(size_t(Total));
+  } catch (const std::bad_alloc&) {
+    Target.Reset();
+    return false;
+  }
   for (const TJPEGRun& Run : Runs)
     Out.insert(Out.end(), Source.Buffer() + Run.Start, Source.Buffer() + Run.Start + Run.Size);
   Source.SetPosition(End);
   // Source and Target are usually one stream: it is rebuilt only now.
   Target.Reset();
-  if (!Out.empty()) Target.WriteBytes(Out.data(), uint32_t(Out.size()));
+  return Out.empty() || Target.WriteBytes(Out.data(), uint32_t(Out.size()));
 }

@@ -79,7 +79,7 @@ TDecoded Decode(lzma_options_lzma Options, uint32_t Dictionary, const uint8_t* I
     if (Lz.avail_out == 0) {
       uint64_t Grown = std::min<uint64_t>(ExpectedSize, Output.Capacity * 2);
       auto* Bigger =
-          static_cast<uint8_t*>(std::realloc(Output.Memory, size_t(Output.Prefix + Grown)));
+          static_cast<uint8_t*>(ReallocateBlock(Output.Memory, size_t(Output.Prefix + Grown)));
       if (!Bigger) {
         Result.Obtained = false;
         break;
@@ -119,7 +119,7 @@ bool DecompressLZMAInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedS
     return false;
   }
   if (ExpectedSize > DecodeCeiling) {
-    errno = ENOMEM;
+    errno = EFBIG;  // a declaration no movie makes, not a lack of memory
     return false;
   }
   const uint8_t* Region = Stream.Buffer() + Start;
@@ -139,7 +139,7 @@ bool DecompressLZMAInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedS
   Output.Capacity =
       std::min<uint64_t>(ExpectedSize, std::max(uint64_t(Length) * InputFactor, FirstCapacity));
   Output.Memory = static_cast<uint8_t*>(
-      std::malloc(size_t(std::max<uint64_t>(Output.Prefix + Output.Capacity, 1))));
+      AllocateBlock(size_t(std::max<uint64_t>(Output.Prefix + Output.Capacity, 1))));
   AdviseLargeBlock(Output.Memory, size_t(Output.Prefix + Output.Capacity));
   if (!Output.Memory) {
     errno = ENOMEM;
@@ -175,10 +175,10 @@ bool DecompressLZMAInPlace(tSWFStream& Stream, int32_t Count, uint32_t ExpectedS
   if (Decoded < ExpectedSize && ExpectedSize > uint64_t(Length) * FillRatio + FillSlack)
     Result = Decoded;
   const uint64_t NewSize = Output.Prefix + Result + (Adopt ? Tail : 0);
-  if (NewSize > UINT32_MAX) return Fail(ENOMEM);
+  if (NewSize > UINT32_MAX) return Fail(EFBIG);
   if (NewSize != Output.Prefix + Output.Capacity) {
     auto* Resized =
-        static_cast<uint8_t*>(std::realloc(Output.Memory, size_t(std::max<uint64_t>(NewSize, 1))));
+        static_cast<uint8_t*>(ReallocateBlock(Output.Memory, size_t(std::max<uint64_t>(NewSize, 1))));
     if (!Resized) return Fail(ENOMEM);
     Output.Memory = Resized;
   }

@@ -1,5 +1,7 @@
 #include "swf/D_Storages.h"
 
+#include <cerrno>
+
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -11,6 +13,48 @@
 #include <cstring>
 
 #include "swf/F_ErrorCodes.h"
+
+bool BlockRefused(size_t Size) {
+  static const size_t RefusedFrom = [] {
+    const char* Setting = std::getenv("QUILLORY_TEST_REFUSE_BLOCKS_FROM");
+    char* End = nullptr;
+    const unsigned long long Value = Setting ? std::strtoull(Setting, &End, 10) : 0;
+    return Setting && End != Setting && Value > 0 ? size_t(Value) : SIZE_MAX;
+  }();
+  return Size >= RefusedFrom;
+}
+
+namespace {
+thread_local bool MemoryWasShort = false;
+}  // namespace
+
+void NoteMemoryShort() {
+  MemoryWasShort = true;
+}
+
+bool TakeMemoryShort() {
+  const bool Short = MemoryWasShort;
+  MemoryWasShort = false;
+  return Short;
+}
+
+void* AllocateBlock(size_t Size) {
+  void* Memory = BlockRefused(Size) ? nullptr : std::malloc(Size);
+  if (!Memory) {
+    errno = ENOMEM;
+    NoteMemoryShort();
+  }
+  return Memory;
+}
+
+void* ReallocateBlock(void* Memory, size_t Size) {
+  void* Moved = BlockRefused(Size) ? nullptr : std::realloc(Memory, Size);
+  if (!Moved) {
+    errno = ENOMEM;
+    NoteMemoryShort();
+  }
+  return Moved;
+}
 
 void AdviseLargeBlock(void* Memory, size_t Size) {
   constexpr uintptr_t Huge = uintptr_t(2) << 20;
@@ -139,10 +183,10 @@ bool tSWFStream::Reserve(uint32_t NewCapacity) {
   uint64_t Wanted = std::max<uint64_t>(NewCapacity, uint64_t(FCapacity) * 2);
   Wanted = std::max<uint64_t>(Wanted, 64);
   Wanted = std::min<uint64_t>(Wanted, UINT32_MAX);
-  void* Grown = std::realloc(FBuffer, size_t(Wanted));
+  void* Grown = ReallocateBlock(FBuffer, size_t(Wanted));
   if (!Grown && Wanted > NewCapacity) {
     Wanted = NewCapacity;
-    Grown = std::realloc(FBuffer, size_t(Wanted));
+    Grown = ReallocateBlock(FBuffer, size_t(Wanted));
   }
   if (!Grown) return false;  // the old storage is still intact
   FBuffer = static_cast<uint8_t*>(Grown);
@@ -565,7 +609,7 @@ bool tSWFStream::NextTag(uint16_t& Code, bool& LongHeader, tSWFStream& Body) {
   if (LongHeader) {
     if (!ReadUI32(Length)) return false;
     if (Length <= 63 &&
-        !Debugger.Note(this, errDataSmallReadBigTag, mkMessage, 0,
+        !CurrentDebugger().Note(this, errDataSmallReadBigTag, mkMessage, 0,
                        Format("Read Tag= %d, Size= %d. ", int(Code), int(Length)))) {
       return false;
     }
@@ -574,7 +618,7 @@ bool tSWFStream::NextTag(uint16_t& Code, bool& LongHeader, tSWFStream& Body) {
   // 64-bit so that a negative rest never passes as a large unsigned number.
   bool Fits = Rest >= 0 && int64_t(Length) <= int64_t(Rest);
   if (!Fits) {
-    Debugger.Report(this, errReadMoreThanFileSize, mkFatalError, 0,
+    CurrentDebugger().Report(this, errReadMoreThanFileSize, mkFatalError, 0,
                     Format("Requied size: %d, from absolure rest: %d. Real data size: %d, "
                            "Offset: %d, tag ID: %d, navigation terminated",
                            int32_t(Length), Rest, int32_t(Size()), int32_t(Position()), int(Code)));

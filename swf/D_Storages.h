@@ -13,6 +13,20 @@
 // request: a movie of hundreds of megabytes is then faulted in far fewer
 // steps. Harmless anywhere else.
 void AdviseLargeBlock(void* Memory, size_t Size);
+// Memory for a block sized by what a movie holds or declares: malloc and
+// realloc, except that a test may have every block of at least a given size
+// refused, as a small machine would refuse it (the environment variable
+// QUILLORY_TEST_REFUSE_BLOCKS_FROM, in bytes). Null, with errno ENOMEM, when
+// the memory is not there.
+bool BlockRefused(size_t Size);
+void* AllocateBlock(size_t Size);
+void* ReallocateBlock(void* Memory, size_t Size);
+// Each thread notes when memory was refused to it (AllocateBlock does, and so
+// does whoever meets a refusal another way); TakeMemoryShort answers whether
+// it happened since it was last asked.
+void NoteMemoryShort();
+bool TakeMemoryShort();
+
 // Maps in at once the pages of a block that is about to be written whole,
 // instead of one fault per page as the writing reaches them. Only for
 // blocks the data really fills.

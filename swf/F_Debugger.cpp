@@ -10,6 +10,22 @@
 tDebugger Debugger;
 
 namespace {
+thread_local tDebugger* ThreadLog = nullptr;
+}  // namespace
+
+tDebugger& CurrentDebugger() {
+  return ThreadLog ? *ThreadLog : Debugger;
+}
+
+tDebuggerScope::tDebuggerScope(tDebugger& Log) : FOuter(ThreadLog) {
+  ThreadLog = &Log;
+}
+
+tDebuggerScope::~tDebuggerScope() {
+  ThreadLog = FOuter;
+}
+
+namespace {
 
 const char* const KindTexts[] = {
     "",        " Message ",     "{Hint}",         "(Warning)",
@@ -52,7 +68,8 @@ void tDebugger::Report(const tObject* Item, uint32_t Code, uint8_t Kind, int32_t
     if (!Message.empty()) MessagePart = " with message: " + Quoted(Message);
     if (Data != 0) MessagePart += Decimal(", (%lld)", Data);
     std::string Body = KindText(Kind) + ErrorText(Code) + ClassPart + MessagePart;
-    FEntries.push_back({Decimal("%lld ", FPrefix) + Body, Item ? Item->ClassName() : ""});
+    FEntries.push_back({Decimal("%lld ", FPrefix) + Body, Item ? Item->ClassName() : "", Code, Kind,
+                        Data, FPosition});
   } catch (const std::exception&) {
     // The collector must never hand a failure back to the reporter.
     try {
@@ -76,9 +93,17 @@ void tDebugger::ReportSystemError(const tObject* Item, int32_t Data, const std::
     if (Data != 0) Detail += Decimal(", with data: %lld", Data);
     char Head[64];
     std::snprintf(Head, sizeof Head, "System error: %6.0d", Code);
-    FEntries.push_back({Head + Detail, Item ? Item->ClassName() : ""});
+    FEntries.push_back(
+        {Head + Detail, Item ? Item->ClassName() : "", uint32_t(Code), mkSystemError, Data, FPosition});
   } catch (const std::exception&) {
   }
+}
+
+std::vector<tDebuggerEntry> tDebugger::TakeEntries() {
+  std::lock_guard<std::mutex> Hold(FLock);
+  std::vector<tDebuggerEntry> Taken = std::move(FEntries);
+  FEntries.clear();
+  return Taken;
 }
 
 bool tDebugger::Note(const tObject*, uint32_t, uint8_t, int32_t, const std::string&) {

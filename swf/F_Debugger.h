@@ -1,7 +1,9 @@
-// The process-wide diagnostics collector. The framework never shows or throws
-// an error: it reports here and answers false; callers decide from the Booleans.
-// Reports may come from several threads; the entries are read once the work
-// that reports is over.
+// The diagnostics collector. The framework never shows or throws an error: it
+// reports to the log of the work in hand and answers false; callers decide
+// from the Booleans. A walk gives its thread a log of its own (see
+// tDebuggerScope), so walks on several threads never mix or clear each
+// other's entries; reports made outside any walk go to the fallback log
+// Debugger.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,10 @@ std::string KindText(uint8_t Kind);
 struct tDebuggerEntry {
   std::string Text;
   std::string ClassName;  // empty when no item reported
+  uint32_t Code = 0;      // the error code (the system's errno for a system error)
+  uint8_t Kind = mkNone;
+  int32_t Data = 0;
+  uint32_t Position = 0;  // where the record being read starts in the movie
 };
 
 class tDebugger {
@@ -51,6 +57,10 @@ class tDebugger {
 
   const std::vector<tDebuggerEntry>& Entries() const { return FEntries; }
   size_t Dropped() const { return FDropped; }
+  // The entries, handed over; the log ends empty.
+  std::vector<tDebuggerEntry> TakeEntries();
+  // Where the record now being read starts, given to the entries that follow.
+  void SetPosition(uint32_t Position) { FPosition = Position; }
   // Every open starts a fresh log.
   void ClearEntries() {
     std::lock_guard<std::mutex> Hold(FLock);
@@ -66,6 +76,22 @@ class tDebugger {
   std::vector<tDebuggerEntry> FEntries;
   size_t FDropped = 0;
   int32_t FPrefix = 0;
+  uint32_t FPosition = 0;
 };
 
+// Where reports go when no walk has given its thread a log.
 extern tDebugger Debugger;
+// The log of this thread's work: the innermost scope's, or Debugger.
+tDebugger& CurrentDebugger();
+
+// Makes Log this thread's log while it lives.
+class tDebuggerScope {
+ public:
+  explicit tDebuggerScope(tDebugger& Log);
+  ~tDebuggerScope();
+  tDebuggerScope(const tDebuggerScope&) = delete;
+  tDebuggerScope& operator=(const tDebuggerScope&) = delete;
+
+ private:
+  tDebugger* FOuter;
+};

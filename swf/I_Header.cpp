@@ -7,6 +7,7 @@
 #include "swf/D_LZMA2SWF.h"
 #include "swf/D_ZLib2SWF.h"
 #include "swf/F_ErrorCodes.h"
+#include "swf/F_Macromedia.h"
 
 namespace {
 
@@ -19,13 +20,18 @@ constexpr uint32_t HeaderFixedSize = 8;
 // Expands everything after the fixed header part so that the movie holds
 // FileLength bytes; Decoded is what really came out of the compressed data.
 // A declared length below the fixed part cannot be right.
-bool ExpandBody(tSWFStream& Stream, uint32_t FileLength, bool LZMA, uint32_t& Decoded) {
+bool ExpandBody(tSWFStream& Stream, uint32_t FileLength, bool LZMA, uint64_t Limit,
+                uint32_t& Decoded) {
   Decoded = 0;
   if (FileLength < HeaderFixedSize) {
     errno = EINVAL;
     return false;
   }
   uint32_t Expected = FileLength - HeaderFixedSize;
+  if (Expected > Limit) {  // more than a movie may expand to
+    errno = EFBIG;
+    return false;
+  }
   return LZMA ? DecompressLZMAInPlace(Stream, Stream.Remaining(), Expected, Decoded)
               : DecompressInPlace(Stream, Stream.Remaining(), Expected, Decoded);
 }
@@ -33,7 +39,9 @@ bool ExpandBody(tSWFStream& Stream, uint32_t FileLength, bool LZMA, uint32_t& De
 }  // namespace
 
 tHeaderItem::tHeaderItem(int32_t Context, uint8_t ItemStyle)
-    : tSWFItem(Context, ItemStyle), FFrame(std::make_unique<tRectItem>(GetContext(), 255)) {}
+    : tSWFItem(Context, ItemStyle),
+      FFrame(std::make_unique<tRectItem>(GetContext(), 255)),
+      FExpansionLimit(MaxExpandedMovie) {}
 
 std::unique_ptr<tSWFObject> tHeaderItem::NewInstance(int32_t Context, uint8_t ItemStyle) const {
   return std::make_unique<tHeaderItem>(Context, ItemStyle);
@@ -45,7 +53,7 @@ void tHeaderItem::SetCompressed(bool Value) {
 
 void tHeaderItem::SetVersion(uint8_t Value) {
   if (Value == FVersion) return;
-  if (FCompressed && Value < 6) Debugger.Report(this, errInvalidVersion, mkWarning, Value, "");
+  if (FCompressed && Value < 6) CurrentDebugger().Report(this, errInvalidVersion, mkWarning, Value, "");
   FVersion = Value;
 }
 
@@ -64,6 +72,7 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
   FBodyCut = false;
   FBodyDecoded = 0;
   FBodyLost = false;
+  FBodyMemoryShort = false;
 
   uint32_t Start = Stream.Position();
   uint8_t Signature = Stream.GetUI8();
@@ -79,7 +88,7 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
     // Appended, not "#" + ...: GCC 12 at -O3 warns falsely about that form.
     std::string Text = "#";
     Text += std::to_string(Signature);
-    Debugger.Report(this, errInvalidCompressionFlag, mkError, 0, Text);
+    CurrentDebugger().Report(this, errInvalidCompressionFlag, mkError, 0, Text);
   }
   if (!Ok) return false;
 
@@ -92,7 +101,7 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
     Text += std::to_string(First);
     Text += '#';
     Text += std::to_string(Second);
-    Debugger.Report(this, errInvalidFileHeader, mkError, 0, Text);
+    CurrentDebugger().Report(this, errInvalidFileHeader, mkError, 0, Text);
     return false;
   }
   FSignature = char(Signature);
@@ -102,34 +111,36 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
 
   uint32_t Decoded = 0;
   if (FCompressed) {
-    if (ExpandBody(Stream, FFileLength, LZMA, Decoded)) {
+    if (ExpandBody(Stream, FFileLength, LZMA, FExpansionLimit, Decoded)) {
       NoteBody(Decoded);
     } else {
       int SystemCode = errno;
       SetCompressed(false);
       FBodyLost = true;
-      Debugger.Report(this, errCantDecompress, mkWarning, SystemCode, "");
+      FBodyMemoryShort = SystemCode == ENOMEM;
+      CurrentDebugger().Report(this, errCantDecompress, mkWarning, SystemCode, "");
       errno = SystemCode;
-      Debugger.ReportSystemError(this, 0, "");
+      CurrentDebugger().ReportSystemError(this, 0, "");
       // Unlike a zlib body, whose bytes may still be a plain movie under the
       // wrong signature, an LZMA body starts with its own fields: none of it
-      // is a record, so nothing of it is walked.
-      if (LZMA) Stream.SetPosition(Stream.Size());
+      // is a record, so nothing of it is walked. Nor is a body that memory
+      // was too short for: it is not damaged, only not expanded.
+      if (LZMA || FBodyMemoryShort) Stream.SetPosition(Stream.Size());
     }
   } else if (Stream.Size() < FFileLength) {
     // A plain movie shorter than it declares may be a compressed body under
     // the wrong signature. Only a body that really inflates is taken as one:
     // inflation would otherwise replace a merely cut movie by zero bytes.
     if (LooksLikeZlib(Stream, Stream.Remaining()) &&
-        ExpandBody(Stream, FFileLength, false, Decoded)) {
+        ExpandBody(Stream, FFileLength, false, FExpansionLimit, Decoded)) {
       SetCompressed(true);
       NoteBody(Decoded);
-      Debugger.Report(this, errCompressedFlagNotSet, mkWarning, 0, "");
+      CurrentDebugger().Report(this, errCompressedFlagNotSet, mkWarning, 0, "");
     }
   }
 
   if (FFileLength != Stream.Size()) {
-    Debugger.Report(this, errFileSizeMissing, mkWarning, int32_t(FFileLength), "");
+    CurrentDebugger().Report(this, errFileSizeMissing, mkWarning, int32_t(FFileLength), "");
   }
 
   FFrame->Read(Stream);
@@ -137,7 +148,7 @@ bool tHeaderItem::Read(tSWFStream& Stream) {
 
   int32_t Rest = Stream.Remaining();
   Ok = Rest > 0;
-  if (!Ok) Debugger.Report(this, errFileCorrupted, mkError, Rest, "");
+  if (!Ok) CurrentDebugger().Report(this, errFileCorrupted, mkError, Rest, "");
   return Ok;
 }
 
@@ -160,7 +171,7 @@ bool tHeaderItem::MakeCompleteSWF(tSWFStream& Stream) {
       Stream.SetPosition(0);
       Stream.WriteUI8(SignatureCompressed);
     } else {
-      Debugger.Report(this, errZlibNotApplied, mkWarning, 0, "");
+      CurrentDebugger().Report(this, errZlibNotApplied, mkWarning, 0, "");
     }
   }
   Stream.SetPosition(0);
@@ -180,4 +191,5 @@ void tHeaderItem::CopyInto(tSWFObject& Target) const {
   Copy.FBodyCut = FBodyCut;
   Copy.FBodyDecoded = FBodyDecoded;
   Copy.FBodyLost = FBodyLost;
+  Copy.FBodyMemoryShort = FBodyMemoryShort;
 }

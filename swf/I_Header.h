@@ -29,8 +29,14 @@ class tHeaderItem : public tSWFItem {
   // what it decoded to is GetBodyDecoded() of GetFileLength() - 8 bytes.
   bool GetBodyCut() const { return FBodyCut; }
   uint32_t GetBodyDecoded() const { return FBodyDecoded; }
-  // A compressed body that could not be expanded at all.
+  // A compressed body that could not be expanded at all, and whether that was
+  // for lack of memory (the body is then not read as it stands either).
   bool GetBodyLost() const { return FBodyLost; }
+  bool GetBodyMemoryShort() const { return FBodyMemoryShort; }
+  // The most a compressed body may expand to (at most 1 GiB, the default):
+  // a movie carried inside another shares its limit with it. A body that
+  // declares more is not expanded.
+  void SetExpansionLimit(uint64_t Bytes) { FExpansionLimit = Bytes; }
 
   bool Read(tSWFStream& Stream) override;
   bool Write(tSWFStream& Stream) override;
@@ -51,4 +57,6 @@ class tHeaderItem : public tSWFItem {
   bool FBodyCut = false;
   uint32_t FBodyDecoded = 0;
   bool FBodyLost = false;
+  bool FBodyMemoryShort = false;
+  uint64_t FExpansionLimit;
 };

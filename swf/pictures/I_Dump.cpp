@@ -35,7 +35,7 @@ bool tDumpItem::Read(tSWFStream& Stream) {
   int32_t Remaining = Stream.Remaining();
   if (Remaining < 0 || uint32_t(Remaining) < FDataSize) {
     FDataSize = Remaining < 0 ? 0 : uint32_t(Remaining);
-    Debugger.Report(this, errDumpCut, mkWarning, int32_t(FDataSize), "New size follow");
+    CurrentDebugger().Report(this, errDumpCut, mkWarning, int32_t(FDataSize), "New size follow");
   }
   bool Result = true;
   if (FDataSize >= 1) Result = FData->CopyFrom(Stream, FDataSize);

@@ -1,5 +1,7 @@
 #include "swf/pictures/I_ZDump.h"
 
+#include <cerrno>
+
 #include "swf/D_ZLib2SWF.h"
 #include "swf/F_ErrorCodes.h"
 
@@ -25,7 +27,7 @@ void tZDumpItem::SetDeflated(bool Value) {
   DataField().SetPosition(0);
   FDeflated = Value;
   if (!Value && FOutEstimate == -1) {
-    Debugger.Report(this, errOutEstimateNotSet, mkError, 0, "");
+    CurrentDebugger().Report(this, errOutEstimateNotSet, mkError, 0, "");
     FDeflated = true;
     return;
   }
@@ -43,10 +45,12 @@ void tZDumpItem::SetDeflated(bool Value) {
     CompressInPlace(Data, int32_t(Data.Size()));
     return;
   }
+  FMemoryShort = false;
   if (!DecompressInPlace(Data, int32_t(Data.Size()), uint32_t(FOutEstimate))) {
     // The bridge refuses an estimate the data cannot justify (or memory ran
     // out). Compressed bytes must not pass for pixels: the block ends empty.
-    Debugger.Report(this, errCantAllocate, mkError, FOutEstimate, "");
+    FMemoryShort = errno == ENOMEM;
+    CurrentDebugger().Report(this, errCantAllocate, mkError, FOutEstimate, "");
     Data.Reset();
   }
 }

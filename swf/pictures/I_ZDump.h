@@ -26,6 +26,8 @@ class tZDumpItem : public tDumpItem {
   bool GetInflateOnRead() const { return FInflateOnRead; }
   void SetInflateOnRead(bool Value) { FInflateOnRead = Value; }
   bool IsDeflated() const { return FDeflated; }
+  // The last inflation failed for lack of memory, not for its estimate.
+  bool GetMemoryShort() const { return FMemoryShort; }
   void SetDeflated(bool Value);
 
  protected:
@@ -35,4 +37,5 @@ class tZDumpItem : public tDumpItem {
   bool FDeflated = true;
   int32_t FOutEstimate = -1;
   bool FInflateOnRead = true;
+  bool FMemoryShort = false;
 };

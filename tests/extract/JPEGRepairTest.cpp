@@ -2,7 +2,7 @@
 // stand, scan copied whole; damaged input never read past its end.
 #include <gtest/gtest.h>
 
-#include "extract/Scripts.h"
+#include "extract/JPEGRepair.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {
@@ -22,7 +22,7 @@ TBytes Repaired(const TBytes& Input, uint32_t* SourcePosition = nullptr) {
   Source.SetPosition(uint32_t(Input.size() / 2));  // read from its start whatever the position
   tSWFStream Target;
   Target.WriteUI8(0x55);  // former content is replaced
-  RepairJPEGStream(Source, Target);
+  EXPECT_TRUE(RepairJPEGStream(Source, Target));
   EXPECT_EQ(Target.Position(), Target.Size());
   if (SourcePosition) *SourcePosition = Source.Position();
   return Contents(Target);
@@ -106,7 +106,7 @@ TEST(JPEGRepair, WorksInPlaceOnOneStream) {
     SCOPED_TRACE(Case.Name);
     tSWFStream Stream;
     if (!Case.Input.empty()) Stream.WriteBytes(Case.Input.data(), uint32_t(Case.Input.size()));
-    RepairJPEGStream(Stream, Stream);
+    EXPECT_TRUE(RepairJPEGStream(Stream, Stream));
     EXPECT_EQ(Contents(Stream), Case.Output);
     EXPECT_EQ(Stream.Position(), Stream.Size());
   }

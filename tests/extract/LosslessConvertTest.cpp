@@ -1,12 +1,13 @@
 // Lossless pixels to BMP: exact bytes of the small pictures, the widened
-// colour-mapped pictures with alpha, and damaged working files.
+// colour-mapped pictures with alpha, and damaged pixel data.
 #include <gtest/gtest.h>
 
 #include <QImage>
 
-#include <filesystem>
+#include <cstring>
+#include <memory>
 
-#include "extract/Scripts.h"
+#include "extract/Lossless.h"
 #include "tests/support/MovieBuilder.h"
 
 namespace {
@@ -22,12 +23,25 @@ void Append(TBytes& Out, const TBytes& More) {
 
 class LosslessConvertTest : public ::testing::Test {
  protected:
-  TTempDir Dir;
-  TLosslessConverter Converter{Dir.Path()};
+  TLosslessConverter Converter;
+  // The record's inflated pixels, in storage of exactly their size so a read
+  // past their end shows under AddressSanitizer.
+  std::unique_ptr<uint8_t[]> PixelBytes;
+  TBlock Pixels;
+  std::vector<uint8_t> Header;
 
+  void SetPixels(const TBytes& Bytes) {
+    PixelBytes = std::make_unique<uint8_t[]>(Bytes.size() + 1);
+    if (!Bytes.empty()) std::memcpy(PixelBytes.get(), Bytes.data(), Bytes.size());
+    Pixels = {PixelBytes.get(), uint32_t(Bytes.size())};
+  }
   void Prepare(const TBytes& Test, uint16_t Width, uint16_t Height, uint8_t Format) {
-    WriteFileBytes(Dir.Path() + "test", Test);
-    Converter.WriteBMPHeader(Width, Height, Format);
+    SetPixels(Test);
+    Header = TLosslessConverter::BMPHeader(Width, Height, Format);
+  }
+  void ColorMapped(uint16_t Width, uint16_t Height, uint8_t LastIndex, tSWFStream& Target,
+                   bool WithAlpha) {
+    Converter.ColorMappedToBMP(Pixels, Header, Width, Height, LastIndex, Target, WithAlpha);
   }
   TBytes Alpha() { return Contents(Converter.ConverterAlpha()); }
 };
@@ -36,18 +50,14 @@ TEST_F(LosslessConvertTest, HeaderBytesByFormat) {
   const TBytes ColorMapped = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0x36, 0x04, 0, 0, 40, 0, 0, 0,
                               5,   0,   0, 0, 2, 0, 0, 0, 1, 0, 8,    0,    0, 0, 0,  0, 0, 0,
                               0,   0,   0, 0, 0, 0, 0, 0, 0, 0, 0,    0,    0, 0, 0,  0, 0, 0};
-  Converter.WriteBMPHeader(5, 2, 3);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "header"), ColorMapped);
-  Converter.WriteBMPHeader(0x1234, 0x0102, 4);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "header"), BmpHeader(54, 0x1234, 0x0102, 16));
-  Converter.WriteBMPHeader(7, 9, 5);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "header"), BmpHeader(54, 7, 9, 24));
+  EXPECT_EQ(TLosslessConverter::BMPHeader(5, 2, 3), ColorMapped);
+  EXPECT_EQ(TLosslessConverter::BMPHeader(0x1234, 0x0102, 4), BmpHeader(54, 0x1234, 0x0102, 16));
+  EXPECT_EQ(TLosslessConverter::BMPHeader(7, 9, 5), BmpHeader(54, 7, 9, 24));
 
   // Unknown formats leave out the pixel offset and the bit count.
   TBytes Short = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 7, 0, 0, 0, 9, 0, 0, 0, 1, 0};
   Short.resize(48, 0);
-  Converter.WriteBMPHeader(7, 9, 6);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "header"), Short);
+  EXPECT_EQ(TLosslessConverter::BMPHeader(7, 9, 6), Short);
 }
 
 // 5 x 2, two colours; the first row's padding indices are 2, 4 and 9, past
@@ -61,7 +71,7 @@ TEST_F(LosslessConvertTest, ColourMappedWithoutAlphaIsAn8BitBMPWithA256EntryPale
   Append(Test, Row1);
   Prepare(Test, 5, 2, 3);
   tSWFStream Target;
-  Converter.ColorMappedToBMP(5, 2, 1, Target, false);
+  ColorMapped(5, 2, 1, Target, false);
 
   TBytes Expected = BmpHeader(1078, 5, 2, 8);
   Append(Expected, {30, 20, 10, 0, 60, 50, 40, 0});
@@ -70,7 +80,7 @@ TEST_F(LosslessConvertTest, ColourMappedWithoutAlphaIsAn8BitBMPWithA256EntryPale
   Append(Expected, Row0);
   ASSERT_EQ(Expected.size(), 1094u);
   EXPECT_EQ(Contents(Target), Expected);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "0.bmp"), Expected);
+  EXPECT_EQ(Converter.ConverterAlpha().Size(), 0u);  // a picture without alpha has no plane
   QImage Image = QImage::fromData(Expected.data(), int(Expected.size()), "BMP");
   EXPECT_EQ(Image.size(), QSize(5, 2));
 }
@@ -81,7 +91,7 @@ TEST_F(LosslessConvertTest, ColourMappedWithAlphaIsWidenedTo24BitsWithAPlane) {
   Append(Test, Row1);
   Prepare(Test, 5, 2, 3);
   tSWFStream Target;
-  Converter.ColorMappedToBMP(5, 2, 1, Target, true);
+  ColorMapped(5, 2, 1, Target, true);
 
   // Entry alphas past the table come from the bytes that lie there: entry 2
   // from Row0[3] = 1, entry 4 from Row1[3] = 0; entry 9 lies past the data.
@@ -95,8 +105,6 @@ TEST_F(LosslessConvertTest, ColourMappedWithAlphaIsWidenedTo24BitsWithAPlane) {
 
   EXPECT_EQ(Contents(Target), Expected);
   EXPECT_EQ(Alpha(), Plane);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "alpha"), Plane);
-  EXPECT_EQ(ReadFileBytes(Dir.Path() + "0.bmp"), Expected);
   EXPECT_EQ(Converter.PaletteTable[1][2], 40);
   EXPECT_EQ(Converter.PaletteTable[1][3], 255);
   EXPECT_EQ(Converter.PaletteTable[3][3], 9);
@@ -112,7 +120,7 @@ TEST_F(LosslessConvertTest, AFullColourTableAddsNoZeroEntries) {
   Append(Test, Row);
   Prepare(Test, 4, 1, 3);
   tSWFStream Target;
-  Converter.ColorMappedToBMP(4, 1, 255, Target, false);
+  ColorMapped(4, 1, 255, Target, false);
 
   TBytes Expected = BmpHeader(1078, 4, 1, 8);
   for (int i = 0; i < 256; ++i) Append(Expected, {uint8_t(i / 2), uint8_t(255 - i), uint8_t(i), 0});
@@ -151,7 +159,8 @@ TEST_F(LosslessConvertTest, ThirtyTwoBitPixelsBecome24BitRowsPaddedToFourBytes) 
     if (!C.WithAlpha) Test.resize((C.Width + 3) / 4 * 4 * C.Height * 4, 0xEE);
     Prepare(Test, uint16_t(C.Width), uint16_t(C.Height), 5);
     tSWFStream Target;
-    Converter.ARGBToBMP(uint16_t(C.Width), uint16_t(C.Height), C.WithAlpha, Target);
+    Converter.ARGBToBMP(Pixels, Header, uint16_t(C.Width), uint16_t(C.Height), C.WithAlpha,
+                        Target);
 
     TBytes Expected = BmpHeader(54, C.Width, C.Height, 24);
     TBytes Plane;
@@ -184,7 +193,7 @@ TEST_F(LosslessConvertTest, FifteenBitPixelsAreByteSwappedRowsBottomUp) {
   ASSERT_EQ(Test.size(), 36u);
   Prepare(Test, 5, 3, 4);
   tSWFStream Target;
-  Converter.PIX15ToBMP(5, 3, Target);
+  Converter.PIX15ToBMP(Pixels, Header, 5, 3, Target);
 
   TBytes Expected = BmpHeader(54, 5, 3, 16);
   Append(Expected, {1, 2, 2, 2, 3, 2, 4, 2, 5, 2, 0x34, 0x12});
@@ -202,7 +211,7 @@ TEST_F(LosslessConvertTest, TheBMPIsAppendedAtTheTargetPosition) {
   Prepare(ARGBPicture(4, 2), 4, 2, 5);
   tSWFStream Target;
   Target.WriteBytes("abc", 3);
-  Converter.ARGBToBMP(4, 2, true, Target);
+  Converter.ARGBToBMP(Pixels, Header, 4, 2, true, Target);
   ASSERT_EQ(Target.Size(), 3u + 78u);
   EXPECT_EQ(Contents(Target)[0], 'a');
   EXPECT_EQ(Contents(Target)[3], 'B');
@@ -215,13 +224,13 @@ struct DamagedCase {
   Kind Converter;
   uint16_t Width, Height;
   uint8_t LastIndex;
-  long TestSize;     // bytes of "test"; -1: no file
-  int HeaderFormat;  // format passed to WriteBMPHeader; -1: no header file
+  long TestSize;     // bytes of pixel data; -1: none at all
+  int HeaderFormat;  // format the header is made for; -1: no header
 };
 
 // Data that cannot fill the picture's layout gives no picture at all, and
 // no alpha plane either.
-TEST_F(LosslessConvertTest, DamagedWorkingFilesGiveAnEmptyTarget) {
+TEST_F(LosslessConvertTest, DamagedPixelDataGivesAnEmptyTarget) {
   const DamagedCase Cases[] = {
       {"colour-mapped, one byte short", Kind::ColorMapped, 5, 2, 1, 21, 3},
       {"colour-mapped with alpha, one byte short", Kind::ColorMappedAlpha, 5, 2, 1, 23, 3},
@@ -230,10 +239,10 @@ TEST_F(LosslessConvertTest, DamagedWorkingFilesGiveAnEmptyTarget) {
       {"15-bit, one byte short", Kind::Pix15, 5, 3, 0, 35, 4},
       {"32-bit, one byte short", Kind::ARGB, 5, 3, 0, 59, 5},
       {"32-bit with alpha, one byte short", Kind::ARGBAlpha, 5, 3, 0, 59, 5},
-      {"empty test", Kind::ARGBAlpha, 5, 3, 0, 0, 5},
-      {"empty test, colour-mapped", Kind::ColorMappedAlpha, 5, 3, 0, 0, 3},
-      {"no test file", Kind::Pix15, 5, 3, 0, -1, 4},
-      {"no header file", Kind::ARGB, 5, 3, 0, 60, -1},
+      {"empty pixel data", Kind::ARGBAlpha, 5, 3, 0, 0, 5},
+      {"empty pixel data, colour-mapped", Kind::ColorMappedAlpha, 5, 3, 0, 0, 3},
+      {"no pixel data", Kind::Pix15, 5, 3, 0, -1, 4},
+      {"no header", Kind::ARGB, 5, 3, 0, 60, -1},
       {"48-byte header of an unknown format", Kind::ARGBAlpha, 5, 3, 0, 60, 7},
       {"header without its palette offset", Kind::ColorMapped, 4, 1, 0, 10, 9},
       {"width 0", Kind::ARGBAlpha, 0, 3, 0, 4000, 5},
@@ -244,27 +253,28 @@ TEST_F(LosslessConvertTest, DamagedWorkingFilesGiveAnEmptyTarget) {
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
-    std::filesystem::remove(Dir.Path() + "test");
-    std::filesystem::remove(Dir.Path() + "header");
-    if (C.TestSize >= 0) WriteFileBytes(Dir.Path() + "test", TBytes(size_t(C.TestSize), 1));
-    if (C.HeaderFormat >= 0) Converter.WriteBMPHeader(C.Width, C.Height, uint8_t(C.HeaderFormat));
+    SetPixels(TBytes(size_t(std::max(0L, C.TestSize)), 1));
+    if (C.TestSize < 0) Pixels = {};
+    Header.clear();
+    if (C.HeaderFormat >= 0)
+      Header = TLosslessConverter::BMPHeader(C.Width, C.Height, uint8_t(C.HeaderFormat));
     Converter.ConverterAlpha().WriteBytes("old", 3);  // from an earlier picture
     tSWFStream Target;
     switch (C.Converter) {
       case Kind::ColorMapped:
-        Converter.ColorMappedToBMP(C.Width, C.Height, C.LastIndex, Target, false);
+        ColorMapped(C.Width, C.Height, C.LastIndex, Target, false);
         break;
       case Kind::ColorMappedAlpha:
-        Converter.ColorMappedToBMP(C.Width, C.Height, C.LastIndex, Target, true);
+        ColorMapped(C.Width, C.Height, C.LastIndex, Target, true);
         break;
       case Kind::Pix15:
-        Converter.PIX15ToBMP(C.Width, C.Height, Target);
+        Converter.PIX15ToBMP(Pixels, Header, C.Width, C.Height, Target);
         break;
       case Kind::ARGB:
-        Converter.ARGBToBMP(C.Width, C.Height, false, Target);
+        Converter.ARGBToBMP(Pixels, Header, C.Width, C.Height, false, Target);
         break;
       case Kind::ARGBAlpha:
-        Converter.ARGBToBMP(C.Width, C.Height, true, Target);
+        Converter.ARGBToBMP(Pixels, Header, C.Width, C.Height, true, Target);
         break;
     }
     EXPECT_EQ(Target.Size(), 0u);
@@ -274,13 +284,29 @@ TEST_F(LosslessConvertTest, DamagedWorkingFilesGiveAnEmptyTarget) {
   }
 }
 
-TEST_F(LosslessConvertTest, ExpandingADamagedBMPLeavesNoStalePlane) {
-  WriteFileBytes(Dir.Path() + "alpha", {1, 2, 3});
-  WriteFileBytes(Dir.Path() + "0.bmp", BmpHeader(1078, 5, 2, 8));  // palette and rows missing
-  Converter.ConverterAlpha().WriteBytes(TBytes(256, 9).data(), 256);
-  Converter.ExpandPaletteAlpha(5, 2);
-  EXPECT_EQ(Converter.ConverterAlpha().Size(), 0u);
-  EXPECT_FALSE(FileExists(Dir.Path() + "alpha"));
+// The plane of a picture converted earlier must not pass for the plane of
+// one that gives no picture.
+TEST_F(LosslessConvertTest, ADamagedPictureAfterAGoodOneLeavesNoStalePlane) {
+  const TBytes Data =
+      ColorMappedData({10, 20, 30, 128, 40, 50, 60, 255}, {0, 1, 0, 1, 0, 1, 1, 0, 0, 1}, 5, 2);
+  for (bool ColourMapped : {true, false}) {
+    SCOPED_TRACE(ColourMapped ? "colour-mapped" : "32-bit");
+    Prepare(Data, 5, 2, 3);
+    tSWFStream Good;
+    ColorMapped(5, 2, 1, Good, true);
+    ASSERT_EQ(Good.Size(), 102u);
+    ASSERT_EQ(Converter.ConverterAlpha().Size(), 16u);
+
+    // The colour table is there, the rows are not.
+    Pixels.Size = 8 + 3;
+    tSWFStream Target;
+    if (ColourMapped)
+      ColorMapped(5, 2, 1, Target, true);
+    else
+      Converter.ARGBToBMP(Pixels, TLosslessConverter::BMPHeader(5, 2, 5), 5, 2, true, Target);
+    EXPECT_EQ(Target.Size(), 0u);
+    EXPECT_EQ(Converter.ConverterAlpha().Size(), 0u);
+  }
 }
 
 TEST_F(LosslessConvertTest, PaletteAlphaDefaultsToOpaque) {

@@ -37,6 +37,39 @@ TBytes Zlib(const TBytes& Data, int Level) {
   return Out;
 }
 
+TBytes ExpandingMovie(const TBytes& BodyStart, uint32_t Zeros) {
+  TBytes Head = BodyStart;
+  const uint8_t Record[6] = {uint8_t(63 | (1000 << 6)), uint8_t(1000 >> 2), uint8_t(Zeros),
+                             uint8_t(Zeros >> 8), uint8_t(Zeros >> 16), uint8_t(Zeros >> 24)};
+  Head.insert(Head.end(), Record, Record + 6);
+  const uint32_t Length = uint32_t(8 + Head.size() + Zeros);
+  TBytes Out = {'C', 'W', 'S', 10, uint8_t(Length), uint8_t(Length >> 8), uint8_t(Length >> 16),
+                uint8_t(Length >> 24)};
+  z_stream Z{};
+  deflateInit(&Z, Z_BEST_SPEED);
+  static const TBytes Chunk(1 << 20, 0);
+  uint8_t Buffer[1 << 16];
+  const auto Feed = [&](const uint8_t* Data, size_t Size, int Flush) {
+    Z.next_in = const_cast<uint8_t*>(Data);
+    Z.avail_in = uInt(Size);
+    do {
+      Z.next_out = Buffer;
+      Z.avail_out = sizeof Buffer;
+      deflate(&Z, Flush);
+      Out.insert(Out.end(), Buffer, Buffer + (sizeof Buffer - Z.avail_out));
+    } while (Z.avail_out == 0);
+  };
+  Feed(Head.data(), Head.size(), Z_NO_FLUSH);
+  for (uint32_t Left = Zeros; Left > 0;) {
+    const uint32_t Take = std::min<uint32_t>(Left, uint32_t(Chunk.size()));
+    Left -= Take;
+    Feed(Chunk.data(), Take, Left ? Z_NO_FLUSH : Z_FINISH);
+  }
+  if (Zeros == 0) Feed(nullptr, 0, Z_FINISH);
+  deflateEnd(&Z);
+  return Out;
+}
+
 namespace {
 
 void PutUI16(TBytes& Out, uint16_t Value) {
@@ -482,6 +515,15 @@ bool FileExists(const std::string& FileName) {
 bool IsDirectory(const std::string& Path) {
   struct stat St;
   return stat(Path.c_str(), &St) == 0 && S_ISDIR(St.st_mode);
+}
+
+std::set<std::string> FilesBelow(const std::string& Folder) {
+  std::set<std::string> Names;
+  for (const auto& E : std::filesystem::recursive_directory_iterator(Folder)) {
+    std::string Name = std::filesystem::relative(E.path(), Folder).string();
+    Names.insert(E.is_directory() ? Name + "/" : Name);
+  }
+  return Names;
 }
 
 TTempDir::TTempDir() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,11 @@ using TBytes = std::vector<uint8_t>;
 
 // zlib stream of Data at the given level.
 TBytes Zlib(const TBytes& Data, int Level = 9);
+
+// A zlib movie (CWS, version 10) whose body is BodyStart (a frame header and
+// any records) followed by one unknown record of Zeros zero bytes,
+// compressed as it is made, so no buffer of that size is ever held.
+TBytes ExpandingMovie(const TBytes& BodyStart, uint32_t Zeros);
 
 // The 54 header bytes every BMP the converters write starts with, built
 // independently of them.
@@ -122,6 +128,9 @@ TBytes ReadFileBytes(const std::string& FileName);  // empty when missing
 void WriteFileBytes(const std::string& FileName, const TBytes& Data);
 bool FileExists(const std::string& FileName);
 bool IsDirectory(const std::string& Path);
+// Every file and folder below Folder, relative to it (folders end in "/"):
+// what a step left behind shows as a difference.
+std::set<std::string> FilesBelow(const std::string& Folder);
 
 // A private scratch folder (mkdtemp), removed with everything in it.
 class TTempDir {

@@ -113,7 +113,7 @@ TEST(LZMABridge, WhatCannotBeDecodedFailsAndLeavesTheStream) {
       {"no property bytes", TBytes(Body.begin(), Body.begin() + 8), 8, Expected, EINVAL},
       {"invalid properties", BadProperties, int32_t(Body.size()), Expected, EINVAL},
       {"not LZMA data", NotLzma, int32_t(Body.size()), Expected, EINVAL},
-      {"above 1 GiB", Body, int32_t(Body.size()), (1u << 30) + 1, ENOMEM},
+      {"above 1 GiB", Body, int32_t(Body.size()), (1u << 30) + 1, EFBIG},
       {"negative count", Body, -1, Expected, EINVAL},
   };
   for (const auto& C : Cases) {
@@ -304,7 +304,7 @@ TEST_F(LZMAHeader, UndecodableBodyIsReportedAndNotWalked) {
       {"invalid properties", With(12, 0xFF), Declared, EINVAL},
       {"not LZMA data", With(17, 0xFF), Declared, EINVAL},
       {"declared length below 8", Declaring(4), 4, EINVAL},
-      {"declared length above 1 GiB", Declaring(0xFFFFFFFF), 0xFFFFFFFF, ENOMEM},
+      {"declared length above 1 GiB", Declaring(0xFFFFFFFF), 0xFFFFFFFF, EFBIG},
   };
   const std::string Item = ", class name: \"tHeaderItem\"";
   for (const auto& C : Cases) {
