@@ -2,12 +2,14 @@
 // a JPEG record stores whole, and for the kinds with alpha a PNG composed from
 // the picture and its plane. Nothing empty is ever written. Save all hands
 // the pictures to worker threads and tells of them in picture order.
+#include "extract/Export.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -15,250 +17,218 @@
 #include <optional>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "extract/AlphaPNG.h"
+#include "extract/OutputFile.h"
 #include "extract/Workers.h"
 #include "swf/F_Macromedia.h"
 
 namespace {
 
-// A stream over a block of the stores, so it can be saved without a copy.
-// It must not outlive the block.
-void ViewBlock(tSWFStream& View, TPictureList::TBlock Block) {
-  if (Block.Size > 0) View.AttachBuffer(const_cast<uint8_t*>(Block.Data), Block.Size);
-}
-
-// A file that cannot be created is passed over and noted; the export goes on.
-bool SaveFile(const tSWFStream& Stream, const std::string& FileName, TPictureOutcome& Outcome) {
-  errno = 0;
-  if (Stream.SaveToFile(FileName)) {
-    Outcome.Written.push_back(FileName);
-    return true;
-  }
-  const int Error = errno;
-  Outcome.NotWritten.emplace_back(FileName, Error ? std::strerror(Error) : "unknown error");
-  return false;
-}
-
 // A file made of pieces of the stores, written as they lie, without joining
-// them first.
-struct TPiece {
-  const uint8_t* Data;
-  size_t Size;
-};
-bool SavePieces(const std::vector<TPiece>& Pieces, const std::string& FileName,
+// them first. One that cannot be written is passed over and noted; the
+// export goes on.
+bool SavePieces(const std::vector<TBlock>& Pieces, const std::string& FileName,
                 TPictureOutcome& Outcome) {
-  errno = 0;
-  FILE* File = std::fopen(FileName.c_str(), "wb");
-  bool Ok = File != nullptr;
-  for (const TPiece& Piece : Pieces)
-    if (Ok && Piece.Size > 0) Ok = std::fwrite(Piece.Data, 1, Piece.Size, File) == Piece.Size;
-  int Error = Ok ? 0 : errno;
-  if (File && std::fclose(File) != 0 && Ok) {
-    Ok = false;
-    Error = errno;
-  }
-  if (Ok) {
+  std::vector<TFilePiece> File;
+  for (const TBlock& Piece : Pieces) File.push_back({Piece.Data, Piece.Size});
+  std::string Reason;
+  if (WriteOutputFile(FileName, File, Reason)) {
     Outcome.Written.push_back(FileName);
     return true;
   }
-  Outcome.NotWritten.emplace_back(FileName, Error ? std::strerror(Error) : "unknown error");
+  Outcome.NotWritten.emplace_back(FileName, Reason.empty() ? "unknown error" : Reason);
   return false;
 }
 
-void CreateOutputFolders(const std::string& OutputDir) {
-  for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"}) mkdir((OutputDir + Sub).c_str(), 0777);
-}
-
-uint32_t LittleEndian32(const uint8_t* At) {
-  return uint32_t(At[0]) | uint32_t(At[1]) << 8 | uint32_t(At[2]) << 16 | uint32_t(At[3]) << 24;
-}
-
-TPictureSize BMPSize(const TPictureList::TBlock& Bmp) {
-  if (Bmp.Size < 26) return {};
-  const int32_t Height = int32_t(LittleEndian32(Bmp.Data + 22));
-  return {int32_t(LittleEndian32(Bmp.Data + 18)), Height < 0 ? -Height : Height};
-}
-
-TPictureSize JPEGSize(const uint8_t* Data, size_t Size) {
-  TPictureSize Picture;
-  std::string Ignored;
-  ReadJPEGSize(Data, Size, Picture.Width, Picture.Height, Ignored);
-  return Picture;
-}
-
-// The size a JPEG made of pieces declares: its header lies in the first
-// pieces, so a few kilobytes of them are enough.
-TPictureSize JPEGSize(const std::vector<TPiece>& Pieces) {
-  std::vector<uint8_t> Head;
-  for (const TPiece& Piece : Pieces) {
-    const size_t Take = std::min(Piece.Size, size_t(65536) - Head.size());
-    Head.insert(Head.end(), Piece.Data, Piece.Data + Take);
-    if (Head.size() >= 65536) break;
-  }
-  TPictureSize Size = JPEGSize(Head.data(), Head.size());
-  if (Size.Width == 0 && Head.size() >= 65536) {  // a header past the first 64 KB
-    Head.clear();
-    for (const TPiece& Piece : Pieces) Head.insert(Head.end(), Piece.Data, Piece.Data + Piece.Size);
-    Size = JPEGSize(Head.data(), Head.size());
-  }
-  return Size;
+// The PNG of a picture with alpha, after its JPEG or BMP.
+void SavePNG(const TPictureList& Pictures, int32_t Number, const std::string& PngFile,
+             TPictureOutcome& Outcome, TWorkerPool* Pool, const TExportOptions& Options) {
+  std::string Failure;
+  if (ComposePicturePNG(Pictures, Number, PngFile, Failure, Pool, !Options.KeepPremultiplied))
+    Outcome.Written.push_back(PngFile);
+  else
+    Outcome.PNGFailure = Failure.empty() ? "unknown error" : Failure;
 }
 
 // An outcome as the observer hears of it, in the order the files came.
-void Tell(const TPictureOutcome& Outcome, TExtractObserver* Observer) {
+void Tell(const TPictureList& Pictures, const TPictureOutcome& Outcome,
+          TExtractObserver* Observer) {
   if (!Observer) return;
   for (const auto& [FileName, Reason] : Outcome.NotWritten)
     Observer->FileNotWritten(Outcome.Number, FileName, Reason);
   if (Outcome.Nothing) Observer->NothingToSave(Outcome.Number);
+  if (Outcome.MemoryShort)
+    Observer->NotEnoughMemory(Outcome.Number, Pictures.Facts(Outcome.Number).Size);
+  else if (!Outcome.PNGFailure.empty())
+    Observer->PictureFailed(Outcome.Number, Outcome.PNGFailure);
 }
 
-}  // namespace
-
-void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Target) {
-  Target.Reset();
-  const tSWFStream* Tables = Pictures.JPEGTables.get();
-  if (Tables && Tables->Size() > 2) {
-    Target.WriteBytes(Tables->Buffer(), Tables->Size() - 2);  // without its end-of-image marker
-  } else {
-    // Nothing to join: the block still lacks the start-of-image marker that
-    // the walk skipped.
-    static const uint8_t StartOfImage[2] = {0xFF, 0xD8};
-    Target.WriteBytes(StartOfImage, 2);
-  }
-  TPictureList::TBlock Block = Pictures.Primary(Number);
-  if (Block.Size > 0) Target.WriteBytes(Block.Data, Block.Size);
-}
-
-TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
-                                  const std::string& Folder, bool Sorted, const std::string& Prefix,
-                                  tSWFStream* Expanded, TWorkerPool* Pool) {
+TPictureOutcome WriteFiles(const TPictureList& Pictures, int32_t Number, const std::string& Folder,
+                           bool Sorted, const std::string& Prefix, TWorkerPool* Pool,
+                           const TExportOptions& Options) {
   TPictureOutcome Outcome;
   Outcome.Number = Number;
-  // The end entry is no picture; an empty block has nothing a file could hold.
-  if (Number < 0 || Number >= Pictures.Count || Pictures.Primary(Number).Size == 0) {
-    Outcome.Nothing = true;
+  const TBlock Primary = Pictures.Primary(Number);
+  // The end entry is no picture; an empty block has nothing a file could
+  // hold, unless memory was too short to fill it.
+  if (Number < 0 || Number >= Pictures.Count || Primary.Size == 0) {
+    if (Pictures.Facts(Number).MemoryShort)
+      Outcome.MemoryShort = true;
+    else
+      Outcome.Nothing = true;
     return Outcome;
   }
   const auto Dir = [&](const char* Sub) { return Sorted ? Folder + Sub : Folder; };
-  const std::string Name = Prefix + std::to_string(Number);
-  const TPictureList::TBlock PrimaryBlock = Pictures.Primary(Number);
+  const std::string Name = PictureFileName(Pictures, Number, Prefix, Options);
 
   const TEmbeddedImage Embedded = EmbeddedImage(Pictures, Number);
   if (Embedded.Format != efNone) {
     // As stored, byte for byte. The GIF folder only exists for movies that have one.
     if (Embedded.Format == efGIF && Sorted) mkdir(Dir("GIF/").c_str(), 0777);
-    tSWFStream File;
-    ViewBlock(File, Embedded.Bytes);
-    Outcome.Size = EmbeddedImageSize(Embedded.Bytes.Data, Embedded.Bytes.Size);
-    SaveFile(
-        File,
-        Dir(Embedded.Format == efPNG ? "PNG/" : "GIF/") + Name + EmbeddedExtension(Embedded.Format),
-        Outcome);
+    SavePieces({Embedded.Bytes},
+               Dir(Embedded.Format == efPNG ? "PNG/" : "GIF/") + Name +
+                   EmbeddedExtension(Embedded.Format),
+               Outcome);
     return Outcome;
   }
 
-  tSWFStream Primary;
-  ViewBlock(Primary, PrimaryBlock);
-  const TPictureList::TBlock Side = Pictures.Side(Number);
-  try {
-    switch (Pictures.TagCode(Number)) {
-      case stagDefineBits: {
-        // The tables without their end-of-image marker, then the block: what
-        // JoinDefineBits joins, written as it lies.
-        static const uint8_t StartOfImage[2] = {0xFF, 0xD8};
-        const tSWFStream* Tables = Pictures.JPEGTables.get();
-        std::vector<TPiece> Pieces;
-        if (Tables && Tables->Size() > 2)
-          Pieces.push_back({Tables->Buffer(), Tables->Size() - 2u});
-        else
-          Pieces.push_back({StartOfImage, 2});
-        Pieces.push_back({PrimaryBlock.Data, PrimaryBlock.Size});
-        Outcome.Size = JPEGSize(Pieces);
-        SavePieces(Pieces, Dir("JPEG/") + Name + ".jpg", Outcome);
-        break;
-      }
-      case stagDefineBitsJPEG2: {
-        std::vector<TJPEGRun> Runs;
-        RepairJPEGRuns(PrimaryBlock.Data, PrimaryBlock.Size, Runs);
-        std::vector<TPiece> Pieces;
-        for (const TJPEGRun& Run : Runs)
-          Pieces.push_back({PrimaryBlock.Data + Run.Start, Run.Size});
-        if (Pieces.empty()) {
-          Outcome.Nothing = true;
-          break;
-        }
-        Outcome.Size = JPEGSize(Pieces);
-        SavePieces(Pieces, Dir("JPEG/") + Name + ".jpg", Outcome);
-        break;
-      }
-      case stagDefineBitsJPEG3:
-      case stagDefineBitsJPEG4: {
-        SaveFile(Primary, Dir("JPEG/") + Name + ".jpg", Outcome);
-        Outcome.Size = JPEGSize(PrimaryBlock.Data, PrimaryBlock.Size);
-        const std::string Png = Dir("PNG/") + Name + ".png";
-        ComposeJPEGAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png,
-                            Expanded, Pool);
-        Outcome.Written.push_back(Png);
-        break;
-      }
-      case stagDefineBitsLossless:
-        Outcome.Size = BMPSize(PrimaryBlock);
-        SaveFile(Primary, Dir("BMP/") + Name + ".bmp", Outcome);
-        break;
-      case stagDefineBitsLossless2: {
-        Outcome.Size = BMPSize(PrimaryBlock);
-        SaveFile(Primary, Dir("BMP/") + Name + ".bmp", Outcome);
-        const std::string Png = Dir("PNG/") + Name + ".png";
-        ComposeBMPAlphaPNG(PrimaryBlock.Data, PrimaryBlock.Size, Side.Data, Side.Size, Png, Pool);
-        Outcome.Written.push_back(Png);
-        break;
-      }
-      default:
+  switch (Pictures.TagCode(Number)) {
+    case stagDefineBits:
+    case stagDefineBitsJPEG2: {
+      // The tables and the block, or the repaired runs, written as they lie.
+      const std::vector<TBlock> Pieces = JPEGPieces(Pictures, Number);
+      if (Pieces.empty()) {
         Outcome.Nothing = true;
         break;
+      }
+      SavePieces(Pieces, Dir("JPEG/") + Name + ".jpg", Outcome);
+      break;
     }
-  } catch (const std::exception& Error) {
-    // EPictureError from a composer, or memory refused for one.
-    Outcome.PNGFailure = Error.what();
-    if (Outcome.PNGFailure.empty()) Outcome.PNGFailure = "unknown error";
+    case stagDefineBitsJPEG3:
+    case stagDefineBitsJPEG4:
+      SavePieces({Primary}, Dir("JPEG/") + Name + ".jpg", Outcome);
+      SavePNG(Pictures, Number, Dir("PNG/") + Name + ".png", Outcome, Pool, Options);
+      break;
+    case stagDefineBinaryData:  // a JPEG file, as stored
+      SavePieces({Primary}, Dir("JPEG/") + Name + ".jpg", Outcome);
+      break;
+    case stagDefineBitsLossless:
+      SavePieces({Primary}, Dir("BMP/") + Name + ".bmp", Outcome);
+      break;
+    case stagDefineBitsLossless2:
+      SavePieces({Primary}, Dir("BMP/") + Name + ".bmp", Outcome);
+      SavePNG(Pictures, Number, Dir("PNG/") + Name + ".png", Outcome, Pool, Options);
+      break;
+    default:
+      Outcome.Nothing = true;
+      break;
   }
   return Outcome;
 }
 
-bool ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
-                   const std::string& Prefix, TExtractObserver* Observer) {
-  const std::string& WorkDir = Workspace.WorkDir;
-  unlink((WorkDir + "alpha").c_str());
-  Workspace.FormatLabel = "JPEG";
-  const TPictureList& Pictures = Workspace.Pictures;
-  const int32_t Code = Pictures.TagCode(Number);
-  const bool Lossless = Code == stagDefineBitsLossless || Code == stagDefineBitsLossless2;
-  // Set before composing, so a picture whose PNG fails is still known as a BMP.
-  if (Lossless) Workspace.FormatLabel = "BMP";
+}  // namespace
 
-  // The working folder keeps the picture with alpha and its plane, for the
-  // preview: a JPEG3/4 plane expanded once its picture decoded, as stored
-  // otherwise.
-  const bool WithAlpha = (IsJPEGWithAlpha(Code) || Code == stagDefineBitsLossless2) &&
-                         Pictures.Primary(Number).Size &&
-                         EmbeddedImage(Pictures, Number).Format == efNone;
-  tSWFStream Primary, Side, Expanded;
-  ViewBlock(Primary, Pictures.Primary(Number));
-  ViewBlock(Side, Pictures.Side(Number));
-  if (WithAlpha) Primary.SaveToFile(WorkDir + (Lossless ? "0.bmp" : "0.jpeg"));
+const char* const OutputSubfolders[3] = {"PNG/", "JPEG/", "BMP/"};
 
-  const TPictureOutcome Outcome =
-      WritePictureFiles(Pictures, Number, Folder, Folder == Workspace.OutputDir, Prefix,
-                        WithAlpha && !Lossless ? &Expanded : nullptr);
-  if (WithAlpha) (Expanded.Size() > 0 ? Expanded : Side).SaveToFile(WorkDir + "alpha");
-  Tell(Outcome, Observer);
-  if (!Outcome.PNGFailure.empty()) throw EPictureError(Outcome.PNGFailure);
-  return Outcome.Whole();
+std::string FileNamePart(const std::string& Name) {
+  constexpr size_t MaxBytes = 120;
+  std::string Part;
+  const auto* P = reinterpret_cast<const unsigned char*>(Name.data());
+  for (size_t i = 0; i < Name.size();) {
+    // One character: a well-formed UTF-8 sequence, or a single byte.
+    size_t Length = P[i] >= 0xC2 && P[i] <= 0xDF   ? 2
+                    : P[i] >= 0xE0 && P[i] <= 0xEF ? 3
+                    : P[i] >= 0xF0 && P[i] <= 0xF4 ? 4
+                                                   : 1;
+    for (size_t k = 1; k < Length; ++k)
+      if (i + k >= Name.size() || (P[i + k] & 0xC0) != 0x80) Length = 1;
+    if (Part.size() + Length > MaxBytes) break;
+    const unsigned char C = P[i];
+    if (Length == 1 && (C < 0x20 || C == 0x7F || std::strchr("/\\:*?\"<>|", C)))
+      Part += '_';
+    else
+      Part.append(Name, i, Length);
+    i += Length;
+  }
+  return Part;
 }
 
-bool SavePicture(TWorkspace& Workspace, const std::string& Prefix, TExtractObserver* Observer) {
+std::string PictureFileName(const TPictureList& Pictures, int32_t Number, const std::string& Prefix,
+                            const TExportOptions& Options) {
+  std::string Name = Prefix + std::to_string(Number);
+  const TPictureFacts& Facts = Pictures.Facts(Number);
+  if (Options.NamesInFiles && !Facts.Names.empty()) {
+    Name += '_';
+    Name += FileNamePart(Facts.Names[0]);
+  }
+  return Name;
+}
+
+std::string MovieOutputDir(const std::string& ImageDir, const std::string& MoviePath) {
+  const size_t Slash = MoviePath.find_last_of('/');
+  return ImageDir + (Slash == std::string::npos ? MoviePath : MoviePath.substr(Slash + 1)) + "/";
+}
+
+namespace {
+
+// Whether Folder was swept for what a killed program left not long ago in
+// this process, noting that it now is. Once a process is enough: files a
+// program killed since then leaves are the next one's to clear, and every
+// Save, and the open before Save all, would read each folder again.
+bool SweptLately(const std::string& Folder) {
+  static std::mutex Lock;
+  static std::deque<std::string> Recent;  // a few movies' folders
+  std::lock_guard<std::mutex> Hold(Lock);
+  if (std::find(Recent.begin(), Recent.end(), Folder) != Recent.end()) return true;
+  if (Recent.size() == 32) Recent.pop_front();
+  Recent.push_back(Folder);
+  return false;
+}
+
+}  // namespace
+
+void CreateOutputFolders(const std::string& OutputDir) {
+  mkdir(OutputDir.c_str(), 0777);
+  for (const char* Sub : OutputSubfolders) {
+    const std::string Folder = OutputDir + Sub;
+    const bool Made = mkdir(Folder.c_str(), 0777) == 0;
+    // Also clears what an earlier program that was killed left half
+    // written; a folder just made holds nothing.
+    if (!SweptLately(Folder) && !Made) RemoveAbandonedOutputFiles(Folder);
+  }
+  if (!SweptLately(OutputDir + "GIF/")) RemoveAbandonedOutputFiles(OutputDir + "GIF/");
+}
+
+TPictureOutcome WritePictureFiles(const TPictureList& Pictures, int32_t Number,
+                                  const std::string& Folder, bool Sorted, const std::string& Prefix,
+                                  TWorkerPool* Pool, const TExportOptions& Options) {
+  TakeMemoryShort();  // what this thread noted before is not this picture's
+  TPictureOutcome Outcome;
+  try {
+    Outcome = WriteFiles(Pictures, Number, Folder, Sorted, Prefix, Pool, Options);
+  } catch (const std::bad_alloc&) {
+    Outcome = TPictureOutcome();
+    Outcome.Number = Number;
+    NoteMemoryShort();
+  }
+  if (TakeMemoryShort()) Outcome.MemoryShort = true;
+  return Outcome;
+}
+
+TPictureOutcome ExportPicture(TWorkspace& Workspace, int32_t Number, const std::string& Folder,
+                              const std::string& Prefix, TExtractObserver* Observer,
+                              const TExportOptions& Options) {
+  const TPictureOutcome Outcome = WritePictureFiles(
+      Workspace.Pictures, Number, Folder, Folder == Workspace.OutputDir, Prefix, nullptr, Options);
+  Tell(Workspace.Pictures, Outcome, Observer);
+  return Outcome;
+}
+
+TPictureOutcome SavePicture(TWorkspace& Workspace, const std::string& Prefix,
+                            TExtractObserver* Observer, const TExportOptions& Options) {
   CreateOutputFolders(Workspace.OutputDir);
-  return ExportPicture(Workspace, Workspace.SelectedPicture, Workspace.OutputDir, Prefix, Observer);
+  return ExportPicture(Workspace, Workspace.SelectedPicture, Workspace.OutputDir, Prefix, Observer,
+                       Options);
 }
 
 namespace {
@@ -304,7 +274,8 @@ class TSaveQueue {
 }  // namespace
 
 int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
-                        TExtractObserver* Observer, TWorkerPool* Pool) {
+                        TExtractObserver* Observer, TWorkerPool* Pool,
+                        const TExportOptions& Options) {
   CreateOutputFolders(Workspace.OutputDir);
   const TPictureList& Pictures = Workspace.Pictures;
   const std::string& Folder = Workspace.OutputDir;
@@ -312,9 +283,7 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
   int32_t Failures = 0;
   if (Observer) Observer->SaveProgress(0, Total);
   const auto Report = [&](const TPictureOutcome& Outcome) {
-    Tell(Outcome, Observer);
-    if (Observer && !Outcome.PNGFailure.empty())
-      Observer->PictureFailed(Outcome.Number, Outcome.PNGFailure);
+    Tell(Pictures, Outcome, Observer);
     if (!Outcome.Whole()) ++Failures;
     if (Observer) {
       Observer->PictureDone(Outcome);
@@ -325,7 +294,7 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
 
   if (!Pool || Pool->Size() <= 1) {
     for (int32_t N = 0; N < Total && !Stopped(); ++N)
-      Report(WritePictureFiles(Pictures, N, Folder, true, Prefix));
+      Report(WritePictureFiles(Pictures, N, Folder, true, Prefix, nullptr, Options));
     return Failures;
   }
   // A picture in each thread's hands and one more waiting for each.
@@ -337,16 +306,8 @@ int32_t SaveAllPictures(TWorkspace& Workspace, const std::string& Prefix,
       Queue->Add();
       // The references stay valid: every picture handed over is told below
       // before this returns.
-      Pool->Run([Queue, &Pictures, &Folder, &Prefix, Pool, N = Next] {
-        TPictureOutcome Outcome;
-        try {
-          Outcome = WritePictureFiles(Pictures, N, Folder, true, Prefix, nullptr, Pool);
-        } catch (const std::exception& Error) {  // memory refused, at worst
-          Outcome = TPictureOutcome();
-          Outcome.PNGFailure = Error.what();
-        }
-        Outcome.Number = N;
-        Queue->Done(std::move(Outcome));
+      Pool->Run([Queue, &Pictures, &Folder, &Prefix, &Options, Pool, N = Next] {
+        Queue->Done(WritePictureFiles(Pictures, N, Folder, true, Prefix, Pool, Options));
       });
       ++Next;
     }

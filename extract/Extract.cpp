@@ -1,13 +1,22 @@
 // The walk of an open: load the movie, read its header, go through its
 // records once and turn every picture record into a picture of the list.
+// Everything passes in memory: record bodies are views of the movie, and
+// what a record is converted into goes straight to the list's stores.
+#include "extract/Extract.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <new>
 
-#include "extract/Scripts.h"
-#include "swf/F_Debugger.h"
+#include "extract/Export.h"
+#include "extract/JPEGRepair.h"
+#include "extract/Lossless.h"
+#include "extract/Numbers.h"
 #include "swf/F_Macromedia.h"
 #include "swf/I_Header.h"
 #include "swf/pictures/I_BitsLossLess.h"
@@ -16,14 +25,8 @@
 
 namespace {
 
-// 100 x Position / Size, halves to the even neighbour.
 int ProgressPercent(uint32_t Position, uint32_t Size) {
-  if (Size == 0) return 100;
-  uint64_t Scaled = uint64_t(Position) * 100;
-  uint64_t Quotient = Scaled / Size;
-  uint64_t Twice = (Scaled % Size) * 2;
-  if (Twice > Size || (Twice == Size && Quotient % 2 == 1)) ++Quotient;
-  return int(Quotient);
+  return Size == 0 ? 100 : int(RoundHalfEven(int64_t(Position) * 100, Size));
 }
 
 // A run of zero bytes is a run of End records (code 0, no body), which the
@@ -46,126 +49,390 @@ bool SkipEndRecords(tSWFStream& Movie) {
   return true;
 }
 
-// The handling of the three records that need decoding first. TagBody is
-// the record's body, a view of the movie; the handlers reuse it as their
-// scratch stream, as the converters expect.
+// Reads a movie's header, expanding its body, into Result.
+void ReadHeader(tSWFStream& Movie, tHeaderItem& Header, TWalkResult& Result) {
+  Result.HeaderRead = Header.Read(Movie);
+  Result.Signature = Header.GetSignature();
+  Result.BodyCut = Header.GetBodyCut();
+  Result.BodyLost = Header.GetBodyLost();
+  Result.BodyMemoryShort = Header.GetBodyMemoryShort();
+  if (Header.GetCompressed() || Result.BodyLost) {
+    Result.BodyDecoded = Header.GetBodyDecoded();
+    Result.BodyDeclared = Header.GetFileLength() >= 8 ? Header.GetFileLength() - 8 : 0;
+  }
+  Movie.GetUI16();  // frame count, not used
+}
+
+// The record's first UI16, the character ID; -1 when the body is shorter.
+int32_t CharacterID(const tSWFStream& Body) {
+  return Body.Size() >= 2 ? ReadLE16(Body.Buffer()) : -1;
+}
+
+// The three records that need decoding first. TagBody is the record's body,
+// a view of the movie.
 class TRecordHandler {
  public:
-  explicit TRecordHandler(TWorkspace& Workspace)
-      : FPictures(Workspace.Pictures),
-        FConverter(Workspace.Converter),
-        FWorkDir(Workspace.WorkDir) {}
+  explicit TRecordHandler(TPictureList& Pictures) : FPictures(Pictures) {}
 
   // DefineBitsJPEG3 and DefineBitsJPEG4 (Tag tells which layout to read).
   void DefineBitsJPEG3(tSWFStream& TagBody, tDefineBitsJPEG3Tag& Tag, int32_t TagCode) {
+    const int32_t ID = CharacterID(TagBody);
     TagBody.SetPosition(0);
     Tag.Read(TagBody);
     tSWFStream& Jpeg = Tag.GetJPEGData().GetData();
+    Jpeg.SetPosition(0);
     if (EmbeddedFormat(Jpeg.Buffer(), Jpeg.Size()) != efNone) {
       // A whole PNG or GIF file: kept as stored, and its alpha data is
       // ignored, as the player ignores it.
-      Jpeg.SetPosition(0);
-      FPictures.Append(TagCode, Jpeg, Jpeg.Size(), nullptr);
+      FPictures.Append(TagCode, Jpeg, Jpeg.Size(), nullptr, ID);
       return;
     }
-    Jpeg.SaveToFile(FWorkDir + "jpegdata");
     // Kept as stored: the tag cannot know the plane's inflated size.
     tSWFStream& Alpha = Tag.GetAlphaData().GetStoredData();
-    Alpha.SaveToFile(FWorkDir + "alpha");
     Alpha.SetPosition(0);
-    TagBody.Reset();
-    TagBody.LoadFromFile(FWorkDir + "jpegdata");
-    RepairJPEGStream(TagBody, TagBody);
-    TagBody.SetPosition(0);
-    FPictures.Append(TagCode, TagBody, TagBody.Size(), &Alpha);
+    tSWFStream Repaired;
+    RepairJPEGStream(Jpeg, Repaired);
+    Repaired.SetPosition(0);
+    FPictures.Append(TagCode, Repaired, Repaired.Size(), &Alpha, ID);
   }
 
+  // The size the record being handled declares, for a refusal of memory.
+  TPictureSize Declared;
+
   void DefineBitsLossless(tSWFStream& TagBody) {
+    const int32_t ID = CharacterID(TagBody);
     tBitsLossLessItem Item(0, 255);
     TagBody.SetPosition(2);
     Item.Read(TagBody);
-    bool Inflated = PrepareConversion(Item);
-    TagBody.Reset();
-    if (Inflated) {
-      uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
+    Declared = {Item.GetBitmapWidth(), Item.GetBitmapHeight()};
+    tSWFStream Bmp;
+    TBlock Pixels;
+    if (InflatedPixels(Item, Pixels)) {
+      const uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
+      const std::vector<uint8_t> Header =
+          TLosslessConverter::BMPHeader(Width, Height, Item.GetBitmapFormat());
       switch (Item.GetBitmapFormat()) {
         case BitmapColorMapped:
-          FConverter.ColorMappedToBMP(Width, Height, Item.GetBitmapColorTableSize(), TagBody,
-                                      false);
+          FConverter.ColorMappedToBMP(Pixels, Header, Width, Height,
+                                      Item.GetBitmapColorTableSize(), Bmp, false);
           break;
         case BitmapPix15:
-          FConverter.PIX15ToBMP(Width, Height, TagBody);
+          FConverter.PIX15ToBMP(Pixels, Header, Width, Height, Bmp);
           break;
         case BitmapPix32:
-          FConverter.ARGBToBMP(Width, Height, false, TagBody);
+          FConverter.ARGBToBMP(Pixels, Header, Width, Height, false, Bmp);
           break;
         default:
           break;
       }
     }
-    TagBody.SetPosition(0);
-    FPictures.Append(stagDefineBitsLossless, TagBody, TagBody.Size(), nullptr);
-    RemoveScratch();
+    Bmp.SetPosition(0);
+    FPictures.Append(stagDefineBitsLossless, Bmp, Bmp.Size(), nullptr, ID);
   }
 
   void DefineBitsLossless2(tSWFStream& TagBody) {
+    const int32_t ID = CharacterID(TagBody);
     tDefineBitsLossLess2Tag Tag(0, 255);
     tBitsLossLessItem& Item = Tag.GetLossLessItem();
     TagBody.SetPosition(2);
     Item.SetItemStyle(3);
     Item.Read(TagBody);
-    bool Inflated = PrepareConversion(Item);
-    TagBody.Reset();
+    Declared = {Item.GetBitmapWidth(), Item.GetBitmapHeight()};
+    tSWFStream Bmp;
     tSWFStream* Side = nullptr;
-    if (Inflated) {
-      uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
+    TBlock Pixels;
+    if (InflatedPixels(Item, Pixels)) {
+      const uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
+      const std::vector<uint8_t> Header =
+          TLosslessConverter::BMPHeader(Width, Height, Item.GetBitmapFormat());
       if (Item.GetBitmapFormat() == BitmapColorMapped)
-        FConverter.ColorMappedToBMP(Width, Height, Item.GetBitmapColorTableSize(), TagBody, true);
+        FConverter.ColorMappedToBMP(Pixels, Header, Width, Height,
+                                    Item.GetBitmapColorTableSize(), Bmp, true);
       else
-        FConverter.ARGBToBMP(Width, Height, true, TagBody);
+        FConverter.ARGBToBMP(Pixels, Header, Width, Height, true, Bmp);
       Side = &FConverter.ConverterAlpha();
     }
-    RemoveScratch();
-    TagBody.SetPosition(0);
-    FPictures.Append(stagDefineBitsLossless2, TagBody, TagBody.Size(), Side);
+    Bmp.SetPosition(0);
+    FPictures.Append(stagDefineBitsLossless2, Bmp, Bmp.Size(), Side, ID);
+  }
+
+  // A record that ran short of memory still takes its number, empty.
+  void AppendEmpty(int32_t TagCode, const tSWFStream& TagBody) {
+    tSWFStream Nothing;
+    FPictures.Append(TagCode, Nothing, 0, nullptr, CharacterID(TagBody));
   }
 
  private:
-  // Leaves "test" and "header" for the converters. False when the pixel
-  // data could not be inflated at all (its declared size was refused): the
-  // converters would then lay out a picture of that size from nothing, so
-  // the record becomes an empty picture instead.
-  bool PrepareConversion(tBitsLossLessItem& Item) {
+  // The pixel data as inflated. False when it could not be inflated at all
+  // (its declared size was refused): the converters would then lay out a
+  // picture of that size from nothing, so the record becomes an empty
+  // picture instead.
+  static bool InflatedPixels(tBitsLossLessItem& Item, TBlock& Pixels) {
     tZDumpItem& Bitmap = Item.GetBitmapData();
-    tSWFStream& Pixels = Bitmap.GetData();
-    bool Refused = Pixels.Size() > 0 && (Bitmap.GetOutEstimate() < 0 ||
-                                         Pixels.Size() != uint32_t(Bitmap.GetOutEstimate()));
-    // Kept in memory for the converters, as a view: the item lives on
-    // until the record is done.
-    FConverter.PutFile("test", Pixels.Buffer(), Pixels.Size());
-    FConverter.WriteBMPHeader(Item.GetBitmapWidth(), Item.GetBitmapHeight(),
-                              Item.GetBitmapFormat());
+    tSWFStream& Data = Bitmap.GetData();
+    if (Bitmap.GetMemoryShort()) throw std::bad_alloc();  // not a damaged record
+    const bool Refused = Data.Size() > 0 && (Bitmap.GetOutEstimate() < 0 ||
+                                             Data.Size() != uint32_t(Bitmap.GetOutEstimate()));
+    Pixels = {Data.Buffer(), Data.Size()};
     return !Refused;
   }
 
-  void RemoveScratch() {
-    FConverter.RemoveFile("test");
-    FConverter.RemoveFile("header");
+  TPictureList& FPictures;
+  TLosslessConverter FConverter;
+};
+
+// A DefineBinaryData record's data: what follows its character ID and its
+// reserved UI32.
+struct TCarried {
+  uint16_t ID = 0;
+  TBlock Data;
+};
+
+// The names a SymbolClass or ExportAssets body gives characters: a UI16
+// count, then that many pairs of a UI16 ID and a zero-terminated string.
+// Each name is kept once per character, in record order; a pair cut short
+// ends the record.
+void ReadNames(const tSWFStream& Body, std::map<uint16_t, std::vector<std::string>>& Names) {
+  const uint8_t* Data = Body.Buffer();
+  const size_t Size = Body.Size();
+  if (Size < 2) return;
+  const uint32_t Count = ReadLE16(Data);
+  size_t At = 2;
+  for (uint32_t i = 0; i < Count && At + 2 <= Size; ++i) {
+    const uint16_t ID = ReadLE16(Data + At);
+    At += 2;
+    const auto* End = static_cast<const uint8_t*>(std::memchr(Data + At, 0, Size - At));
+    if (!End) return;
+    std::string Name(reinterpret_cast<const char*>(Data + At), size_t(End - (Data + At)));
+    At = size_t(End - Data) + 1;
+    std::vector<std::string>& Known = Names[ID];
+    if (std::find(Known.begin(), Known.end(), Name) == Known.end()) Known.push_back(Name);
+  }
+}
+
+// One walk of an open: the movie's own records, then, depth first, the
+// movies and picture files its DefineBinaryData records carry.
+class TWalk {
+ public:
+  TWalk(TPictureList& Pictures, tDebugger& Log, TWalkResult& Result, TExtractObserver* Observer)
+      : FPictures(Pictures), FLog(Log), FResult(Result), FObserver(Observer) {}
+
+  // The open movie, read by its header: its records and what it carries.
+  void Outer(tSWFStream& Movie, const tHeaderItem& Header) {
+    FExpanded = Movie.Size();
+    Movie_(Movie, Header, FResult, {}, FObserver);
+  }
+
+ private:
+  // Carried movies are walked this many levels below the open one at most.
+  static constexpr size_t MaxDepth = 4;
+
+  void Movie_(tSWFStream& Movie, const tHeaderItem& Header, TWalkResult& Result,
+              const std::vector<uint16_t>& Carrier, TExtractObserver* Observer) {
+    std::vector<TCarried> Carried;
+    std::map<uint16_t, std::vector<std::string>> Names;
+    const int32_t First = FPictures.Count;
+    Records(Movie, Header, Result, Observer, Carried, Names);
+    for (int32_t N = First; N < FPictures.Count; ++N) Name(N, Names, Carrier);
+    for (const TCarried& Item : Carried) {
+      std::vector<uint16_t> Inner = Carrier;
+      Inner.push_back(Item.ID);
+      switch (CarriedKind(Item.Data.Data, Item.Data.Size)) {
+        case ckMovie:
+          if (Inner.size() <= MaxDepth) CarriedMovie(Item, Inner);
+          break;
+        case ckPNG:
+        case ckGIF:
+        case ckJPEG: {
+          // A picture file, saved as stored.
+          tSWFStream File;
+          if (Item.Data.Size > 0)
+            File.AttachBuffer(const_cast<uint8_t*>(Item.Data.Data), Item.Data.Size);
+          FPictures.Append(stagDefineBinaryData, File, File.Size(), nullptr, Item.ID);
+          FPictures.SetOrigin(FPictures.Count - 1, NamesOf(Item.ID, Names), Inner);
+          break;
+        }
+        default:
+          break;  // data that is no picture
+      }
+    }
+  }
+
+  void Name(int32_t N, const std::map<uint16_t, std::vector<std::string>>& Names,
+            const std::vector<uint16_t>& Carrier) {
+    const int32_t ID = FPictures.Facts(N).CharacterID;
+    FPictures.SetOrigin(N, ID >= 0 ? NamesOf(uint16_t(ID), Names) : std::vector<std::string>{},
+                        Carrier);
+  }
+
+  static std::vector<std::string> NamesOf(uint16_t ID,
+                                          const std::map<uint16_t, std::vector<std::string>>& Names) {
+    const auto Found = Names.find(ID);
+    return Found == Names.end() ? std::vector<std::string>{} : Found->second;
+  }
+
+  // A movie carried as binary data, read exactly as a movie file is read.
+  // Every level's expansion counts against the one limit of the open movie.
+  void CarriedMovie(const TCarried& Item, const std::vector<uint16_t>& Carrier) {
+    TWalkResult Result;
+    tSWFStream Movie;
+    Result.Loaded = Movie.WriteBytes(Item.Data.Data, Item.Data.Size);
+    Movie.SetPosition(0);
+    tHeaderItem Header(0, 255);
+    Header.SetExpansionLimit(MaxExpandedMovie > FExpanded ? MaxExpandedMovie - FExpanded : 0);
+    ReadHeader(Movie, Header, Result);
+    if (Header.GetCompressed()) FExpanded += Movie.Size();
+    // Told before the movies it carries in turn.
+    const size_t Index = FResult.Carried.size();
+    FResult.Carried.push_back({Carrier, {}});
+    Movie_(Movie, Header, Result, Carrier, nullptr);
+    FResult.Carried[Index].Walk = std::move(Result);
+  }
+
+  void Records(tSWFStream& Movie, const tHeaderItem& Header, TWalkResult& Result,
+               TExtractObserver* Observer,
+               std::vector<TCarried>& Carried,
+               std::map<uint16_t, std::vector<std::string>>& Names) {
+    TRecordHandler Handler(FPictures);
+    for (;;) {
+      if (SkipEndRecords(Movie) && Observer)
+        Observer->WalkProgress(ProgressPercent(Movie.Position(), Movie.Size()));
+      int32_t Before = Movie.Remaining();
+      const uint32_t RecordStart = Movie.Position();
+      FLog.SetPosition(RecordStart);
+      uint16_t Code = 0;
+      bool LongHeader = false;
+      tSWFStream TagBody;
+      if (!Movie.NextTag(Code, LongHeader, TagBody)) {
+        // Fewer than 2 bytes left is the normal end; anything else is a
+        // record that could not be read.
+        Result.Complete = Before < 2 && !Result.BodyCut && !Result.BodyLost;
+        if (Before >= 2) Result.DamagedAt = RecordStart;
+        Result.MovieSize = Movie.Size();
+        // Records may end cleanly where a plain movie was cut between two
+        // of them; its declared length still tells.
+        if (Result.Complete && !Header.GetCompressed() && Header.GetFileLength() > Movie.Size()) {
+          Result.MovieCut = true;
+          Result.MovieDeclared = Header.GetFileLength();
+          Result.Complete = false;
+        }
+        break;
+      }
+      const int32_t Count = FPictures.Count;
+      Handler.Declared = {};
+      try {
+        Record(Code, TagBody, Handler, Carried, Names, &Movie == FPictures.Movie.get());
+      } catch (const std::bad_alloc&) {
+        // The picture that needed the memory is listed empty; the walk goes on.
+        if (IsPicture(Code) && FPictures.Count == Count) {
+          Handler.AppendEmpty(Code, TagBody);
+          FPictures.SetMemoryShort(Count, Handler.Declared);
+          FResult.MemoryShort.push_back({Count, Handler.Declared});
+        }
+      }
+      if (Observer) Observer->WalkProgress(ProgressPercent(Movie.Position(), Movie.Size()));
+    }
+  }
+
+  static bool IsPicture(uint16_t Code) {
+    switch (Code) {
+      case stagDefineBits:
+      case stagDefineBitsJPEG2:
+      case stagDefineBitsJPEG3:
+      case stagDefineBitsJPEG4:
+      case stagDefineBitsLossless:
+      case stagDefineBitsLossless2:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  void Record(uint16_t Code, tSWFStream& TagBody, TRecordHandler& Handler,
+              std::vector<TCarried>& Carried, std::map<uint16_t, std::vector<std::string>>& Names,
+              bool InMovie) {
+    switch (Code) {
+      case stagJPEGTables:
+        TagBody.SetPosition(0);
+        FPictures.JPEGTables = std::make_unique<tSWFStream>();
+        FPictures.JPEGTables->CopyFrom(TagBody, TagBody.Size());
+        break;
+      case stagDefineBits:
+      case stagDefineBitsJPEG2: {
+        // A DefineBits block starts past the character ID and the
+        // start-of-image marker; a body too short for them gives an empty
+        // block. The open movie's blocks stay where they lie in it.
+        const uint32_t Skip =
+            Code == stagDefineBits ? std::min<uint32_t>(4, TagBody.Size()) : 0;
+        if (InMovie) {
+          FPictures.AppendInMovie(Code, {TagBody.Buffer() + Skip, TagBody.Size() - Skip},
+                                  CharacterID(TagBody));
+        } else {
+          TagBody.SetPosition(Skip);
+          FPictures.Append(Code, TagBody, TagBody.Size() - Skip, nullptr, CharacterID(TagBody));
+        }
+        break;
+      }
+      case stagDefineBitsJPEG3: {
+        tDefineBitsJPEG3Tag Tag(0, 255);
+        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
+        break;
+      }
+      case stagDefineBitsJPEG4: {
+        tDefineBitsJPEG4Tag Tag(0, 255);
+        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
+        break;
+      }
+      case stagDefineBitsLossless:
+        Handler.DefineBitsLossless(TagBody);
+        break;
+      case stagDefineBitsLossless2:
+        Handler.DefineBitsLossless2(TagBody);
+        break;
+      case stagDefineBinaryData:
+        // A view of this movie, which lives until what it carries is walked.
+        if (TagBody.Size() >= 6)
+          Carried.push_back({ReadLE16(TagBody.Buffer()),
+                             {TagBody.Buffer() + 6, TagBody.Size() - 6}});
+        break;
+      case stagSymbolClass:
+      case stagExportAssets:
+        ReadNames(TagBody, Names);
+        break;
+      default:
+        break;
+    }
   }
 
   TPictureList& FPictures;
-  TLosslessConverter& FConverter;
-  const std::string& FWorkDir;
+  tDebugger& FLog;
+  TWalkResult& FResult;
+  TExtractObserver* FObserver;
+  uint64_t FExpanded = 0;  // bytes the movies walked so far expanded to
 };
 
 }  // namespace
 
+void ResetWorkspace(TWorkspace& Workspace) {
+  Workspace.Pictures.ClearEntries();
+}
+
+void DropPictureStores(TWorkspace& Workspace) {
+  TPictureList& Pictures = Workspace.Pictures;
+  Pictures.JPEGTables.reset();
+  Pictures.PictureData = std::make_unique<tSWFStream>();
+  Pictures.SideData = std::make_unique<tSWFStream>();
+  Pictures.Movie.reset();
+}
+
 TWalkProblem WalkProblem(const TWalkResult& Walk) {
   if (!Walk.Loaded) return wpCannotRead;
   if (Walk.Signature == 0) return wpNotAMovie;
+  if (Walk.BodyMemoryShort) return wpBodyMemory;
   if (Walk.BodyLost) return Walk.Signature == 'Z' ? wpLZMALost : wpBodyLost;
   if (Walk.BodyCut) return wpBodyCut;
   if (!Walk.HeaderRead) return wpHeaderDamaged;
+  if (Walk.OutOfMemory) return wpOutOfMemory;
   if (Walk.MovieCut) return wpMovieCut;
   if (!Walk.Complete) return wpRecordDamaged;
   return wpNone;
@@ -177,6 +444,8 @@ std::string WalkProblemText(const TWalkResult& Walk) {
       return std::string("The file cannot be read: ") + std::strerror(Walk.LoadError) + ".";
     case wpNotAMovie:
       return "The file is not an SWF movie: it does not begin with FWS, CWS or ZWS.";
+    case wpBodyMemory:
+      return "Not enough memory to expand the movie.";
     case wpLZMALost:
       return "The movie is damaged: its LZMA-compressed body could not be decoded.";
     case wpBodyLost:
@@ -194,118 +463,87 @@ std::string WalkProblemText(const TWalkResult& Walk) {
     case wpMovieCut:
       return "The movie is damaged: it ends after " + std::to_string(Walk.MovieSize) + " of the " +
              std::to_string(Walk.MovieDeclared) + " bytes it declares.";
+    case wpOutOfMemory:
+      return "There was not enough memory to read the whole movie.";
     default:
       return {};
   }
 }
 
-std::string MovieOutputDir(const std::string& ImageDir, const std::string& MoviePath) {
-  const size_t Slash = MoviePath.find_last_of('/');
-  return ImageDir + (Slash == std::string::npos ? MoviePath : MoviePath.substr(Slash + 1)) + "/";
+std::string MemoryShortText(int32_t Number, TPictureSize Size) {
+  std::string Text = "Not enough memory for picture " + std::to_string(Number);
+  if (Size.Known())
+    Text += " (" + std::to_string(Size.Width) + " \u00D7 " + std::to_string(Size.Height) + ")";
+  return Text + ".";
+}
+
+bool ReadWhole(const TWalkResult& Walk) {
+  if (WalkProblem(Walk) != wpNone) return false;
+  for (const TCarriedWalk& Carried : Walk.Carried)
+    if (WalkProblem(Carried.Walk) != wpNone) return false;
+  return true;
+}
+
+std::string CarrierText(const std::vector<uint16_t>& Carrier) {
+  std::string Text;
+  for (size_t i = Carrier.size(); i-- > 0;) {
+    Text += std::to_string(Carrier[i]);
+    if (i > 0) Text += i + 1 == Carrier.size() ? " (in binary data " : " in binary data ";
+  }
+  if (Carrier.size() > 1) Text += ")";
+  return Text;
+}
+
+std::string CarriedProblemText(const TCarriedWalk& Carried) {
+  return "Binary data " + CarrierText(Carried.Carrier) + " carries a movie that is not whole: " +
+         WalkProblemText(Carried.Walk);
+}
+
+std::string LogEntryText(const tDebuggerEntry& Entry) {
+  return "code " + std::to_string(Entry.Code) + " at byte " + std::to_string(Entry.Position) +
+         ": " + Entry.Text;
 }
 
 TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
                            const std::string& ImageDir, TExtractObserver* Observer) {
   TWalkResult Result;
-  Debugger.ClearEntries();  // the log tells of this movie only
+  tDebugger Log;  // this walk's own, whichever thread it runs on
+  tDebuggerScope Scope(Log);
   TPictureList& Pictures = Workspace.Pictures;
   // The list starts empty whoever called us, so an open never mixes movies.
   Pictures.ClearEntries();
   Pictures.JPEGTables.reset();
   Pictures.PictureData = std::make_unique<tSWFStream>();
-  auto Movie = std::make_unique<tSWFStream>();
-
-  Workspace.OutputDir = MovieOutputDir(ImageDir, MoviePath);
-  for (const char* Sub : {"", "PNG/", "JPEG/", "BMP/"})
-    mkdir((Workspace.OutputDir + Sub).c_str(), 0777);  // once each; failures show at export
-
-  errno = 0;
-  Result.Loaded = Movie->LoadFromFile(MoviePath);
-  if (!Result.Loaded) Result.LoadError = errno ? errno : EIO;
-  if (Observer) Observer->WalkStarted(MoviePath);
-
-  tHeaderItem Header(0, 255);
-  Result.HeaderRead = Header.Read(*Movie);
-  Result.Signature = Header.GetSignature();
-  Result.BodyCut = Header.GetBodyCut();
-  Result.BodyLost = Header.GetBodyLost();
-  if (Header.GetCompressed() || Result.BodyLost) {
-    Result.BodyDecoded = Header.GetBodyDecoded();
-    Result.BodyDeclared = Header.GetFileLength() >= 8 ? Header.GetFileLength() - 8 : 0;
-  }
-  Movie->GetUI16();  // frame count, not used
-
   Pictures.SideData = std::make_unique<tSWFStream>();
-  TRecordHandler Handler(Workspace);
-  Workspace.Converter.SetWorkDir(Workspace.WorkDir);
-  // The converters' files never leave the walk: no need to write them out.
-  Workspace.Converter.KeepFilesInMemory(true);
-  struct TBackToFiles {
-    TLosslessConverter& Converter;
-    ~TBackToFiles() { Converter.KeepFilesInMemory(false); }
-  } BackToFiles{Workspace.Converter};
-  for (;;) {
-    if (SkipEndRecords(*Movie) && Observer)
-      Observer->WalkProgress(ProgressPercent(Movie->Position(), Movie->Size()));
-    int32_t Before = Movie->Remaining();
-    const uint32_t RecordStart = Movie->Position();
-    uint16_t Code = 0;
-    bool LongHeader = false;
-    tSWFStream TagBody;
-    if (!Movie->NextTag(Code, LongHeader, TagBody)) {
-      // Fewer than 2 bytes left is the normal end; anything else is a record
-      // that could not be read.
-      Result.Complete = Before < 2 && !Result.BodyCut && !Result.BodyLost;
-      if (Before >= 2) Result.DamagedAt = RecordStart;
-      Result.MovieSize = Movie->Size();
-      // Records may end cleanly where a plain movie was cut between two of
-      // them; its declared length still tells.
-      if (Result.Complete && !Header.GetCompressed() && Header.GetFileLength() > Movie->Size()) {
-        Result.MovieCut = true;
-        Result.MovieDeclared = Header.GetFileLength();
-        Result.Complete = false;
-      }
-      break;
-    }
-    switch (Code) {
-      case stagJPEGTables:
-        TagBody.SetPosition(0);
-        Pictures.JPEGTables = std::make_unique<tSWFStream>();
-        Pictures.JPEGTables->CopyFrom(TagBody, TagBody.Size());
-        break;
-      case stagDefineBits:
-        // Past the character ID and the start-of-image marker; a body too
-        // short for them gives an empty block.
-        TagBody.SetPosition(TagBody.Size() >= 4 ? 4 : TagBody.Size());
-        Pictures.Append(stagDefineBits, TagBody, TagBody.Size() - TagBody.Position(), nullptr);
-        break;
-      case stagDefineBitsJPEG2:
-        TagBody.SetPosition(0);
-        Pictures.Append(stagDefineBitsJPEG2, TagBody, TagBody.Size(), nullptr);
-        break;
-      case stagDefineBitsJPEG3: {
-        tDefineBitsJPEG3Tag Tag(0, 255);
-        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
-        break;
-      }
-      case stagDefineBitsJPEG4: {
-        tDefineBitsJPEG4Tag Tag(0, 255);
-        Handler.DefineBitsJPEG3(TagBody, Tag, Code);
-        break;
-      }
-      case stagDefineBitsLossless:
-        Handler.DefineBitsLossless(TagBody);
-        break;
-      case stagDefineBitsLossless2:
-        Handler.DefineBitsLossless2(TagBody);
-        break;
-      default:
-        break;
-    }
-    if (Observer) Observer->WalkProgress(ProgressPercent(Movie->Position(), Movie->Size()));
-  }
-  Movie.reset();
+  Pictures.Movie.reset();
 
+  // Once each; failures show at export. Without an image folder (a listing)
+  // nothing is made.
+  Workspace.OutputDir = ImageDir.empty() ? std::string() : MovieOutputDir(ImageDir, MoviePath);
+  if (!ImageDir.empty()) CreateOutputFolders(Workspace.OutputDir);
+
+  try {
+    // The list keeps the movie: JPEG records' blocks are written from it.
+    Pictures.Movie = std::make_unique<tSWFStream>();
+    tSWFStream* Movie = Pictures.Movie.get();
+    errno = 0;
+    Result.Loaded = Movie->LoadFromFile(MoviePath);
+    if (!Result.Loaded) Result.LoadError = errno ? errno : EIO;
+    if (Observer) Observer->WalkStarted(MoviePath);
+
+    tHeaderItem Header(0, 255);
+    ReadHeader(*Movie, Header, Result);
+    TWalk(Pictures, Log, Result, Observer).Outer(*Movie, Header);
+  } catch (const std::bad_alloc&) {
+    Result.OutOfMemory = true;
+  }
+  try {
+    Pictures.CompleteFacts();
+  } catch (const std::bad_alloc&) {
+    Result.OutOfMemory = true;
+  }
+  Result.LogDropped = Log.Dropped();
+  Result.Log = Log.TakeEntries();
   if (Observer) Observer->WalkEnded(Pictures.Count);
   return Result;
 }

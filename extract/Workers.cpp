@@ -1,5 +1,7 @@
 #include "extract/Workers.h"
 
+#include <malloc.h>
+
 unsigned TWorkerPool::Cores() {
   const unsigned Count = std::thread::hardware_concurrency();
   return Count > 0 ? Count : 1;
@@ -40,4 +42,12 @@ void TWorkerPool::Work() {
     }
     Job();
   }
+}
+
+void KeepHeapSlack() {
+  mallopt(M_TOP_PAD, 1 << 20);
+  // Setting the pad stops the allocator from raising these two as large
+  // blocks are freed; they are set where it would have taken them.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 8 << 20);
 }

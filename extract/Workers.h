@@ -33,3 +33,12 @@ class TWorkerPool {
   bool FStopping = false;
   std::vector<std::thread> FThreads;
 };
+
+// For the command-line tool's start, before its threads: movie after movie,
+// every picture's buffers of a few hundred KB come and go, and the allocator
+// would give the top of each heap back to the system after each one and take
+// it again for the next, a page fault per page. Each heap keeps a MiB at its
+// top instead, and blocks below 32 MiB come from the heaps, not from the
+// system one by one. (The window holds one movie: there, the few MiB this
+// keeps in a heap weigh more than the faults.)
+void KeepHeapSlack();

@@ -6,10 +6,10 @@
 //   8-9  split: where the payload's first part ends (clamped to its size)
 //
 // and the payload follows. The whole payload is the JPEG to repair and
-// decode, the BMP to view, the file to decode as PNG or GIF and the "test"
-// pixels of the lossless converters; its two parts are the picture and the
-// alpha data of the alpha composers, and the rows and plane handed to the PNG
-// writer. Flags: bit 0 with alpha, bit 1 plane bottom up, bit 2 a short plane
+// decode, the BMP to view, the file to decode as PNG or GIF and the pixels of
+// the lossless converters; its two parts are the picture and the alpha data
+// of the alpha composers, and the rows and plane handed to the PNG writer.
+// Flags: bit 0 with alpha, bit 1 plane bottom up, bit 2 a short plane
 // repeats its last value, bits 3-5 the pixel layout of the rows.
 #include <QImage>
 #include <algorithm>
@@ -24,13 +24,20 @@ namespace {
 
 constexpr int32_t MinSides[8] = {0, 1, 7, 16, 150, 400, 1000, 9000};
 
+// Image (viewed, not copied) with the plane as its alpha, written as a PNG.
 void WritePNG(const TImage& Image, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
-              TShortPlane Short, const std::string& PngFile) {
-  try {
-    WritePNGWithAlpha(Image, Plane, PlaneSize, BottomUp, Short, PngFile);
-    FUZZ_CHECK(!ReadFuzzFile(PngFile).empty());
-  } catch (const EPictureError&) {
-  }
+              bool RepeatLast, const std::string& PngFile) {
+  TPicturePixels Pixels;
+  Pixels.Colour.View(Image.Row(0), Image.Width(), Image.Height(), Image.Stride(), Image.Format());
+  Pixels.Colour.Palette = Image.Palette;
+  Pixels.Width = Image.Width();
+  Pixels.Height = Pixels.RealRows = Image.Height();
+  Pixels.Alpha.Present = true;
+  Pixels.Alpha.Bytes = {Plane, uint32_t(PlaneSize)};
+  Pixels.Alpha.BottomUp = BottomUp;
+  Pixels.Alpha.PastEnd = RepeatLast && PlaneSize > 0 ? Plane[PlaneSize - 1] : 255;
+  std::string Failure;
+  if (WritePNGWithAlpha(Pixels, PngFile, Failure)) FUZZ_CHECK(!ReadFuzzFile(PngFile).empty());
 }
 
 void RepairAndDecode(const uint8_t* Data, size_t Size, int32_t MinSide) {
@@ -59,7 +66,7 @@ void RepairAndDecode(const uint8_t* Data, size_t Size, int32_t MinSide) {
 }
 
 void ViewAndWriteBMP(const uint8_t* Data, size_t Size, const uint8_t* Plane, size_t PlaneSize,
-                     bool BottomUp, TShortPlane Short, int32_t MinSide, const std::string& Dir) {
+                     bool BottomUp, bool Short, int32_t MinSide, const std::string& Dir) {
   TImage Bmp;
   std::string Failure;
   if (ViewBMP(Data, Size, Bmp, Failure)) {
@@ -67,9 +74,13 @@ void ViewAndWriteBMP(const uint8_t* Data, size_t Size, const uint8_t* Plane, siz
     FUZZ_CHECK(uint64_t(Bmp.Width()) * uint64_t(Bmp.Height()) <= MaxBitmapPixels);
     WritePNG(Bmp, Plane, PlaneSize, BottomUp, Short, Dir + "bmp.png");
   }
-  try {
-    LoadPictureForBox(Data, Size, false, MinSide);
-  } catch (const EPictureError&) {
+  TPicturePixels Pixels;
+  const TBlock PlaneBlock{Plane, uint32_t(PlaneSize)};
+  if (DecodeBMPPixels({Data, uint32_t(Size)}, &PlaneBlock, MinSide, Pixels, Failure)) {
+    FUZZ_CHECK(Pixels.RealRows == Pixels.Colour.Height());
+    QImage Thumbnail;
+    RenderPixels(Pixels, 150, 150, 10, 13421772, Thumbnail, Failure);
+    FUZZ_CHECK(Thumbnail.width() <= 150 && Thumbnail.height() <= 150);
   }
 }
 
@@ -78,7 +89,7 @@ void ViewAndWriteBMP(const uint8_t* Data, size_t Size, const uint8_t* Plane, siz
 // as its plane.
 void WriteRows(const uint8_t* Data, size_t Size, uint16_t Width, uint16_t Height,
                TImageFormat Format, const uint8_t* Plane, size_t PlaneSize, bool BottomUp,
-               TShortPlane Short, const std::string& Dir) {
+               bool Short, const std::string& Dir) {
   const int Bytes = TImage::BytesPerPixel(Format);
   if (Bytes == 0 || Width == 0) return;
   const size_t Row = size_t(Width) * size_t(Bytes);
@@ -94,22 +105,22 @@ void WriteRows(const uint8_t* Data, size_t Size, uint16_t Width, uint16_t Height
   WritePNG(Image, Plane, PlaneSize, BottomUp, Short, Dir + "rows.png");
 }
 
-// The lossless converters on "test" = the payload, as the walk calls them.
+// The lossless converters on the payload as pixel data, as the walk calls them.
 void Lossless(TLosslessConverter& Converter, const uint8_t* Data, size_t Size, uint16_t Width,
               uint16_t Height, uint8_t Format, uint8_t LastIndex, bool WithAlpha,
               const std::string& Dir) {
-  WriteFuzzFile(Dir + "test", Data, Size);
-  Converter.WriteBMPHeader(Width, Height, Format);
+  const TBlock Pixels{Data, uint32_t(Size)};
+  const std::vector<uint8_t> Header = TLosslessConverter::BMPHeader(Width, Height, Format);
   tSWFStream Target;
   switch (Format % 3) {
     case 0:
-      Converter.ColorMappedToBMP(Width, Height, LastIndex, Target, WithAlpha);
+      Converter.ColorMappedToBMP(Pixels, Header, Width, Height, LastIndex, Target, WithAlpha);
       break;
     case 1:
-      Converter.PIX15ToBMP(Width, Height, Target);
+      Converter.PIX15ToBMP(Pixels, Header, Width, Height, Target);
       break;
     default:
-      Converter.ARGBToBMP(Width, Height, WithAlpha, Target);
+      Converter.ARGBToBMP(Pixels, Header, Width, Height, WithAlpha, Target);
       break;
   }
   if (Target.Size() == 0) return;
@@ -124,12 +135,9 @@ void Lossless(TLosslessConverter& Converter, const uint8_t* Data, size_t Size, u
   }
   if (!WithAlpha) return;
   // As the walk keeps it: the BMP and its plane, composed into a PNG.
-  Target.SaveToFile(Dir + "0.bmp");
-  Converter.ConverterAlpha().SaveToFile(Dir + "alpha");
-  try {
-    BMPAlphaToPNG(Dir, "0.bmp", Dir + "lossless.png");
-  } catch (const EPictureError&) {
-  }
+  const tSWFStream& Plane = Converter.ConverterAlpha();
+  ComposeBMPAlphaPNG({Target.Buffer(), Target.Size()}, {Plane.Buffer(), Plane.Size()},
+                     Dir + "lossless.png", Failure);
 }
 
 }  // namespace
@@ -154,37 +162,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const size_t SecondSize = PayloadSize - Split;
   const bool WithAlpha = Flags & 1;
   const bool BottomUp = Flags & 2;
-  const TShortPlane Short = Flags & 4 ? spRepeatLast : spOpaque;
+  const bool Short = Flags & 4;  // a short plane repeats its last value
   const auto Layout = TImageFormat((Flags >> 3) % 7);
 
   RepairAndDecode(Payload, PayloadSize, MinSide);
   ViewAndWriteBMP(Payload, PayloadSize, Second, SecondSize, BottomUp, Short, MinSide, Dir);
   WriteRows(Payload, Split, Width, Height, Layout, Second, SecondSize, BottomUp, Short, Dir);
 
-  TLosslessConverter Converter(Dir);
+  TLosslessConverter Converter;
   Lossless(Converter, Payload, PayloadSize, Width, Height, Format, LastIndex, WithAlpha, Dir);
 
-  // The alpha composers on the two parts, as the export leaves them.
-  WriteFuzzFile(Dir + "alpha", Second, SecondSize);
-  WriteFuzzFile(Dir + "0.jpeg", Payload, Split);
-  try {
-    JPEGAlphaToPNG(Dir, "0.jpeg", Dir + "jpeg.png");
-  } catch (const EPictureError&) {
-  }
-  WriteFuzzFile(Dir + "alpha", Second, SecondSize);
-  WriteFuzzFile(Dir + "0.bmp", Payload, Split);
-  try {
-    BMPAlphaToPNG(Dir, "0.bmp", Dir + "bmp-alpha.png");
-  } catch (const EPictureError&) {
+  // The alpha composers on the two parts.
+  std::string Failure;
+  ComposeJPEGAlphaPNG({Payload, uint32_t(Split)}, {Second, uint32_t(SecondSize)},
+                      Dir + "jpeg.png", Failure);
+  ComposeBMPAlphaPNG({Payload, uint32_t(Split)}, {Second, uint32_t(SecondSize)},
+                     Dir + "bmp-alpha.png", Failure);
+  // The JPEG with its alpha for the screen, at the scale asked for.
+  TPicturePixels Pixels;
+  const TBlock Alpha{Second, uint32_t(SecondSize)};
+  if (DecodeJPEGPixels({Payload, uint32_t(Split)}, &Alpha, MinSide, duScreen, Pixels, Failure)) {
+    FUZZ_CHECK(Pixels.RealRows > 0 && Pixels.RealRows <= Pixels.Colour.Height());
+    QImage Thumbnail;
+    RenderPixels(Pixels, 150, 150, 10, 13421772, Thumbnail, Failure);
+    FUZZ_CHECK(Thumbnail.width() <= 150 && Thumbnail.height() <= 150);
   }
 
-  try {
-    const QImage Picture = DecodeEmbeddedImage(Payload, PayloadSize);
+  QImage Picture;
+  if (DecodeEmbeddedImage(Payload, PayloadSize, Picture, Failure)) {
     FUZZ_CHECK(!Picture.isNull());
+    TPictureList Pictures;
     QImage Thumbnail;
-    RenderImage(Picture, Thumbnail, 150, 150, 10, 13421772);
-    FUZZ_CHECK(Thumbnail.width() <= 150 && Thumbnail.height() <= 150);
-  } catch (const EPictureError&) {
+    // Drawn as a thumbnail of a JPEG2 record that stores it.
+    tSWFStream Record;
+    Record.WriteUI16(1);
+    Record.WriteBytes(Payload, uint32_t(PayloadSize));
+    Record.SetPosition(0);
+    Pictures.Append(21, Record, Record.Size(), nullptr, 1);
+    if (BuildThumbnail(Pictures, 0, TPictureSettings(), Thumbnail, Failure))
+      FUZZ_CHECK(Thumbnail.width() <= 150 && Thumbnail.height() <= 150);
   }
 
   // Whatever failed, no temporary part of a PNG is left behind.

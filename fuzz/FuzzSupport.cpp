@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "extract/OutputFile.h"
+
 TFuzzFolder::TFuzzFolder(const char* Name) {
   std::error_code Error;
   std::filesystem::path Temp = std::filesystem::temp_directory_path(Error);
@@ -56,7 +58,7 @@ bool HasPartFiles(const std::string& Folder) {
   std::error_code Error;
   for (auto It = std::filesystem::recursive_directory_iterator(Folder, Error);
        !Error && It != std::filesystem::recursive_directory_iterator(); It.increment(Error)) {
-    if (It->path().filename().string().find(".part-") != std::string::npos) return true;
+    if (IsOutputTemporaryName(It->path().filename().string())) return true;
   }
   return false;
 }

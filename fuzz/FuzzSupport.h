@@ -38,8 +38,8 @@ const TFuzzFolder& ProcessFolder(const char* Name);
 // itself is broken, not the input).
 void WriteFuzzFile(const std::string& FileName, const uint8_t* Data, size_t Size);
 TFuzzBytes ReadFuzzFile(const std::string& FileName);  // empty when missing
-// Whether a temporary part of a PNG (".part-" in its name) lies anywhere
-// under Folder: the writer must never leave one behind, even when it fails.
+// Whether the temporary file of an output file lies anywhere under Folder:
+// the writers must never leave one behind, even when they fail.
 bool HasPartFiles(const std::string& Folder);
 
 // Reads the parameter bytes an input starts with; past the end it answers 0.

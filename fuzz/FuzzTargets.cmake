@@ -15,6 +15,8 @@ set(QUILLORY_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/fuzz-seeds)
 if(NOT TARGET quillory_fuzz_support)
   add_library(quillory_fuzz_support STATIC ${QUILLORY_FUZZ_DIR}/FuzzSupport.cpp)
   target_include_directories(quillory_fuzz_support PUBLIC ${PROJECT_SOURCE_DIR})
+  # It knows the output files' temporary names.
+  target_link_libraries(quillory_fuzz_support PUBLIC extract)
 endif()
 
 # Executable Name running fuzz target Target: with libFuzzer's main when

@@ -2,9 +2,9 @@
 // input is the movie file. It is opened, every picture gets its thumbnail,
 // the first 64 pictures are previewed as a click on the grid previews them, and
 // Save all writes every picture; then the movie is opened again, which must
-// find the same pictures whatever the first round left in the working folder.
-// A picture that cannot be decoded (EPictureError) is expected; anything else
-// that escapes, a crash, a sanitizer report or a leak is a finding.
+// find the same pictures whatever the first round left behind. A picture that
+// cannot be decoded is expected; a crash, a sanitizer report or a leak is a
+// finding.
 #include <sys/stat.h>
 
 #include <QSize>
@@ -14,7 +14,6 @@
 #include <string>
 
 #include "extract/Scripts.h"
-#include "extract/Workers.h"
 #include "fuzz/FuzzSupport.h"
 #include "render/Render.h"
 
@@ -63,25 +62,27 @@ void CheckPictureList(const TPictureList& Pictures) {
 }
 
 // What a click on picture Number does: the preview drawn into a pane of the
-// window's size, which it never outgrows.
-void Preview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings) {
-  try {
-    const QSize Pane(PaneWidth, PaneHeight);
-    const TPreview Shown = RenderPreview(Workspace, Number, Settings, Pane);
-    // The box is cut down and the drawing rounded to the nearest pixel, so
-    // one pixel more is fine.
-    QSize Box(Shown.Width, Shown.Height);
-    if (Box.width() > PaneWidth || Box.height() > PaneHeight)
-      Box = Box.scaled(Pane, Qt::KeepAspectRatio);
-    FUZZ_CHECK(Shown.Image.isNull() || (Shown.Image.width() <= Box.width() + 1 &&
-                                        Shown.Image.height() <= Box.height() + 1));
-  } catch (const EPictureError&) {
-    // A picture that cannot be shown: the pane stays empty.
-  }
+// window's size, which it never outgrows. A picture that cannot be shown
+// leaves the pane empty.
+void Preview(const TPictureList& Pictures, int32_t Number, const TPictureSettings& Settings) {
+  const QSize Pane(PaneWidth, PaneHeight);
+  TPreview Shown;
+  std::string Failure;
+  if (!RenderPreview(Pictures, Number, Settings, Pane, Shown, Failure)) return;
+  // The box is cut down and the drawing rounded to the nearest pixel, so
+  // one pixel more is fine.
+  QSize Box(Shown.Width, Shown.Height);
+  if (Box.width() > PaneWidth || Box.height() > PaneHeight)
+    Box = Box.scaled(Pane, Qt::KeepAspectRatio);
+  FUZZ_CHECK(Shown.Image.isNull() || (Shown.Image.width() <= Box.width() + 1 &&
+                                      Shown.Image.height() <= Box.height() + 1));
+  // The facts tell the size the picture is shown at.
+  const TPictureFacts& Facts = Pictures.Facts(Number);
+  if (Facts.Format != sfGIF) FUZZ_CHECK(Facts.Size.Width == Shown.Width && Facts.Size.Height == Shown.Height);
 }
 
 // One open, as the program's Open does it after resetting the workspace.
-TWalkResult Open(TWorkspace& Workspace, const std::string& Movie, const std::string& ImageDir,
+TWalkResult Open(TViewWorkspace& Workspace, const std::string& Movie, const std::string& ImageDir,
                  const TPictureSettings& Settings, TCheckingObserver& Observer) {
   ResetWorkspace(Workspace, Settings.PicSize);
   DropPictureStores(Workspace);
@@ -119,29 +120,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   mkdir(ImageDir.c_str(), 0777);
 
   const TPictureSettings Settings;
-  TWorkspace Workspace(Root + "TEMP/");
+  TViewWorkspace Workspace;
   TCheckingObserver Observer;
   const TWalkResult First = Open(Workspace, Movie, ImageDir, Settings, Observer);
   const int32_t Count = Workspace.Pictures.Count;
 
   for (int32_t N = 0; N < Count; ++N) {
-    try {
-      const QImage Thumbnail = BuildThumbnail(Workspace, N, Settings);
+    // A picture that cannot be drawn gets the mark of one.
+    QImage Thumbnail;
+    std::string Failure;
+    if (BuildThumbnail(Workspace.Pictures, N, Settings, Thumbnail, Failure))
       FUZZ_CHECK(Thumbnail.width() <= Settings.PicSize && Thumbnail.height() <= Settings.PicSize);
-    } catch (const EPictureError&) {
-      // Drawn as the mark of a picture that cannot be drawn.
-    }
   }
-  for (int32_t N = 0; N < std::min(Count, MaxPreviews); ++N) Preview(Workspace, N, Settings);
+  for (int32_t N = 0; N < std::min(Count, MaxPreviews); ++N)
+    Preview(Workspace.Pictures, N, Settings);
   // Save all on worker threads too, for every other input.
   static TWorkerPool Pool(2);
   const int32_t NotSaved =
-      SaveAllPictures(Workspace, Settings.Prefix, &Observer, Size % 2 ? &Pool : nullptr);
+      SaveAllPictures(Workspace, "Image", &Observer, Size % 2 ? &Pool : nullptr);
   FUZZ_CHECK(NotSaved >= 0 && NotSaved <= Count);
   FUZZ_CHECK(!HasPartFiles(Root));
   CheckNoEmptyFiles(ImageDir);
 
-  // A second open of the same movie in the used working folder.
+  // A second open of the same movie, after all the first one did.
   const TPictureList Before = std::move(Workspace.Pictures);
   Workspace.Pictures = TPictureList();
   const TWalkResult Second = Open(Workspace, Movie, ImageDir, Settings, Observer);

@@ -8,8 +8,10 @@
 #include <map>
 #include <set>
 
-#include "extract/Scripts.h"
-#include "render/Render.h"
+#include "extract/AlphaPNG.h"
+#include "extract/JPEGDecode.h"
+#include "extract/JPEGRepair.h"
+#include "extract/Lossless.h"
 #include "swf/I_Header.h"
 #include "swf/pictures/I_BitsLossLess.h"
 #include "swf/pictures/T_DefineBitsJPEG3.h"
@@ -58,7 +60,7 @@ TBytes Contents(const tSWFStream& Stream) {
 TBytes Repaired(const TBytes& Bytes) {
   tSWFStream Stream;
   Load(Stream, Bytes);
-  RepairJPEGStream(Stream, Stream);
+  EXPECT_TRUE(RepairJPEGStream(Stream, Stream));
   return Contents(Stream);
 }
 
@@ -117,9 +119,11 @@ TEST_F(PictureCorpus, JPEGPicturesDecodeOnceRepaired) {
         ASSERT_GE(Clean.size(), 2u);
         EXPECT_EQ(Clean[0], 0xFF);
         EXPECT_EQ(Clean[1], 0xD8);
-        QImage Image = DecodeJPEG(Clean.data(), Clean.size());
-        EXPECT_GT(Image.width(), 0);
-        EXPECT_GT(Image.height(), 0);
+        TDecodedJPEG Image;
+        std::string Failure;
+        EXPECT_TRUE(DecodeJPEGImage(Clean.data(), Clean.size(), 0, Image, Failure)) << Failure;
+        EXPECT_GT(Image.Image.Width(), 0);
+        EXPECT_GT(Image.Image.Height(), 0);
         ++Decoded;
         continue;
       }
@@ -127,13 +131,13 @@ TEST_F(PictureCorpus, JPEGPicturesDecodeOnceRepaired) {
       if (Movie == "jpeg2-with-png-payloads.swf") {
         EXPECT_TRUE(Clean.empty()) << "PNG data holds no start-of-image marker";
       }
-      try {
-        DecodeJPEG(Clean.data(), Clean.size());
-        ADD_FAILURE() << "a damaged picture decoded";
-      } catch (const EPictureError& Error) {
-        if (Movie == "jpeg2-broken-huffman.swf") {
-          EXPECT_NE(std::string(Error.what()).find("Huffman"), std::string::npos) << Error.what();
-        }
+      TDecodedJPEG Image;
+      std::string Failure;
+      EXPECT_FALSE(DecodeJPEGImage(Clean.data(), Clean.size(), 0, Image, Failure))
+          << "a damaged picture decoded";
+      EXPECT_FALSE(Failure.empty());
+      if (Movie == "jpeg2-broken-huffman.swf") {
+        EXPECT_NE(Failure.find("Huffman"), std::string::npos) << Failure;
       }
     }
   }
@@ -152,17 +156,23 @@ TEST_F(PictureCorpus, JPEG3PicturesComposeIntoPNGs) {
       Load(Body, Record.Body);
       tDefineBitsJPEG3Tag Tag(0, 255);
       Tag.Read(Body);
-      WriteFileBytes(Work.Path() + "0.jpeg", Repaired(Contents(Tag.GetJPEGData().GetData())));
-      ASSERT_TRUE(Tag.GetAlphaData().GetData().SaveToFile(Work.Path() + "alpha"));
-      std::string Png = Work.Path() + "out.png";
-      JPEGAlphaToPNG(Work.Path(), "0.jpeg", Png);
-      QImage Decoded = DecodeJPEGFile(Work.Path() + "0.jpeg");
+      const TBytes Jpeg = Repaired(Contents(Tag.GetJPEGData().GetData()));
+      const TBytes Alpha = Contents(Tag.GetAlphaData().GetStoredData());
+      const TBlock JpegBlock{Jpeg.data(), uint32_t(Jpeg.size())};
+      const TBlock AlphaBlock{Alpha.data(), uint32_t(Alpha.size())};
+      std::string Png = Work.Path() + "out.png", Failure;
+      ASSERT_TRUE(ComposeJPEGAlphaPNG(JpegBlock, AlphaBlock, Png, Failure)) << Failure;
+      TDecodedJPEG Decoded;
+      ASSERT_TRUE(DecodeJPEGImage(Jpeg.data(), Jpeg.size(), 0, Decoded, Failure)) << Failure;
       TPngImage Image = ReadPNG(Png);
-      EXPECT_EQ(Image.Width, uint32_t(Decoded.width()));
-      EXPECT_EQ(Image.Height, uint32_t(Decoded.height()));
+      EXPECT_EQ(Image.Width, uint32_t(Decoded.Image.Width()));
+      EXPECT_EQ(Image.Height, uint32_t(Decoded.Image.Height()));
       EXPECT_EQ(Image.ColorType, 6);
-      EXPECT_EQ(ReadFileBytes(Work.Path() + "alpha").size(),
-                size_t(Decoded.width()) * size_t(Decoded.height()));
+      // The plane the PNG is made from covers the picture.
+      TPicturePixels Pixels;
+      ASSERT_TRUE(DecodeJPEGPixels(JpegBlock, &AlphaBlock, 0, duFile, Pixels, Failure)) << Failure;
+      EXPECT_EQ(size_t(Pixels.Alpha.Bytes.Size),
+                size_t(Decoded.Image.Width()) * size_t(Decoded.Image.Height()));
       ++Composed;
     }
   }
@@ -174,7 +184,7 @@ TEST_F(PictureCorpus, JPEG3PicturesComposeIntoPNGs) {
 // one that declares 62525 x 17173 pixels for a few bytes.
 TEST_F(PictureCorpus, LosslessPicturesConvertToBMPsOfTheirSize) {
   std::map<std::string, std::vector<std::pair<uint16_t, int>>> Kinds;  // code, format
-  TLosslessConverter Converter(Work.Path());
+  TLosslessConverter Converter;
   for (const auto& Movie : Movies) {
     for (const auto& Record : Records(Path(Movie))) {
       if (Record.Code != 20 && Record.Code != 36) continue;
@@ -192,15 +202,17 @@ TEST_F(PictureCorpus, LosslessPicturesConvertToBMPsOfTheirSize) {
       const uint16_t Width = Item.GetBitmapWidth(), Height = Item.GetBitmapHeight();
       Kinds[Movie].push_back({Record.Code, Format});
 
-      ASSERT_TRUE(Item.GetBitmapData().GetData().SaveToFile(Work.Path() + "test"));
-      Converter.WriteBMPHeader(Width, Height, Format);
+      const tSWFStream& Data = Item.GetBitmapData().GetData();
+      const TBlock Pixels{Data.Buffer(), Data.Size()};
+      const std::vector<uint8_t> Header = TLosslessConverter::BMPHeader(Width, Height, Format);
       tSWFStream Bmp;
       if (Format == 3) {
-        Converter.ColorMappedToBMP(Width, Height, Item.GetBitmapColorTableSize(), Bmp, WithAlpha);
+        Converter.ColorMappedToBMP(Pixels, Header, Width, Height, Item.GetBitmapColorTableSize(),
+                                   Bmp, WithAlpha);
       } else if (Format == 4 && !WithAlpha) {
-        Converter.PIX15ToBMP(Width, Height, Bmp);
+        Converter.PIX15ToBMP(Pixels, Header, Width, Height, Bmp);
       } else if (Format == 5 || WithAlpha) {
-        Converter.ARGBToBMP(Width, Height, WithAlpha, Bmp);
+        Converter.ARGBToBMP(Pixels, Header, Width, Height, WithAlpha, Bmp);
       }
       if (Movie == "lossless-huge-declared-size.swf") {
         EXPECT_EQ(Bmp.Size(), 0u);
@@ -213,9 +225,12 @@ TEST_F(PictureCorpus, LosslessPicturesConvertToBMPsOfTheirSize) {
       EXPECT_EQ(Image.height(), int(Height));
       if (!WithAlpha) continue;
       EXPECT_EQ(Converter.ConverterAlpha().Size(), uint32_t(Expected) * Height);
-      WriteFileBytes(Work.Path() + "0.bmp", Bytes);
-      ASSERT_TRUE(Converter.ConverterAlpha().SaveToFile(Work.Path() + "alpha"));
-      BMPAlphaToPNG(Work.Path(), "0.bmp", Work.Path() + "out.png");
+      const tSWFStream& Plane = Converter.ConverterAlpha();
+      std::string Failure;
+      ASSERT_TRUE(ComposeBMPAlphaPNG({Bytes.data(), uint32_t(Bytes.size())},
+                                     {Plane.Buffer(), Plane.Size()}, Work.Path() + "out.png",
+                                     Failure))
+          << Failure;
       TPngImage Png = ReadPNG(Work.Path() + "out.png");
       EXPECT_EQ(Png.Width, uint32_t(Expected));
       EXPECT_EQ(Png.ColorType, 6);

@@ -1,5 +1,5 @@
-// Opening movies built in the test, the picture list they give, the working
-// folder rules, and what export and Save all write.
+// Opening movies built in the test, the picture list they give, the walk's
+// own log, and what export and Save all write.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +9,9 @@
 #include <map>
 #include <set>
 
-#include "extract/Scripts.h"
+#include "extract/Decode.h"
+#include "extract/Export.h"
+#include "extract/Extract.h"
 #include "extract/Workers.h"
 #include "swf/F_Debugger.h"
 #include "tests/support/MovieBuilder.h"
@@ -118,8 +120,17 @@ std::set<std::string> FilesIn(const std::string& Folder) {
   return Names;
 }
 
+// What appeared below Folder since Before.
+std::set<std::string> Added(const std::string& Folder, const std::set<std::string>& Before) {
+  std::set<std::string> New;
+  for (const std::string& Name : FilesBelow(Folder))
+    if (!Before.count(Name)) New.insert(Name);
+  return New;
+}
+
 class TRecorder : public TExtractObserver {
  public:
+  const TPictureList* Pictures = nullptr;  // whose facts tell the sizes
   std::string Started;
   std::vector<int> Progress;
   int32_t Ended = -1;
@@ -145,9 +156,10 @@ class TRecorder : public TExtractObserver {
   }
   void PictureDone(const TPictureOutcome& Outcome) override {
     ++Done;
-    Events.push_back(
-        "done " + std::to_string(Outcome.Number) + " " + std::to_string(Outcome.Written.size()) +
-        " " + std::to_string(Outcome.Size.Width) + "x" + std::to_string(Outcome.Size.Height));
+    const TPictureSize Size = Pictures ? Pictures->Facts(Outcome.Number).Size : TPictureSize();
+    Events.push_back("done " + std::to_string(Outcome.Number) + " " +
+                     std::to_string(Outcome.Written.size()) + " " + std::to_string(Size.Width) +
+                     "x" + std::to_string(Size.Height));
   }
   bool Cancelled() override { return CancelAfter >= 0 && Done >= CancelAfter; }
   void FileNotWritten(int32_t Number, const std::string& FileName,
@@ -166,7 +178,7 @@ class ExtractionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(mkdir(ImageDir.c_str(), 0777), 0);
-    ResetWorkspace(W, 150);
+    ResetWorkspace(W);
     DropPictureStores(W);
   }
 
@@ -176,10 +188,15 @@ class ExtractionTest : public ::testing::Test {
   }
 
   TWalkResult OpenFile(const std::string& Path) {
-    ResetWorkspace(W, 150);
+    ResetWorkspace(W);
     DropPictureStores(W);
-    Rec = TRecorder();
+    Forget();
     return OpenAndExtract(W, Path, ImageDir, &Rec);
+  }
+  // A fresh recorder.
+  void Forget() {
+    Rec = TRecorder();
+    Rec.Pictures = &W.Pictures;
   }
 
   TBytes Primary(int32_t N) const {
@@ -195,9 +212,11 @@ class ExtractionTest : public ::testing::Test {
   }
 
   TTempDir Temp;
-  std::string WorkDir = Temp.Path() + "TEMP/";
+  // A folder of the caller's own, outside the output folder (the preview's
+  // and Copy's were such a folder).
+  std::string Shown = Temp.Path() + "shown/";
   std::string ImageDir = Temp.Path() + "IMAGES/";
-  TWorkspace W{WorkDir};
+  TWorkspace W;
   TRecorder Rec;
 };
 
@@ -585,12 +604,14 @@ TEST_F(ExtractionTest, PNGAndGIFFilesInJPEGRecordsAreSavedAsStoredAndJPEG4AsJPEG
   for (uint32_t y = 0; y < 8; ++y)
     for (uint32_t x = 0; x < 16; ++x) ASSERT_EQ(Composed.Rows[y][x * 4 + 3], K.Alpha[y * 16 + x]);
 
-  // Into another folder (the grid click's): every file lands there directly.
-  for (int32_t N = 0; N < 5; ++N) ExportPicture(W, N, WorkDir, "Shown");
-  for (const char* Name :
-       {"Shown0.png", "Shown1.gif", "Shown2.jpg", "Shown2.png", "Shown3.gif", "Shown4.png"})
-    EXPECT_TRUE(FileExists(WorkDir + Name)) << Name;
-  EXPECT_FALSE(IsDirectory(WorkDir + "GIF"));
+  // Into another folder: every file lands there directly, and nowhere else.
+  ASSERT_EQ(mkdir(Shown.c_str(), 0777), 0);
+  const std::set<std::string> Before = FilesBelow(Temp.Path());
+  for (int32_t N = 0; N < 5; ++N) EXPECT_TRUE(ExportPicture(W, N, Shown, "Shown").Whole()) << N;
+  EXPECT_EQ(Added(Temp.Path(), Before),
+            (std::set<std::string>{"shown/Shown0.png", "shown/Shown1.gif", "shown/Shown2.jpg",
+                                   "shown/Shown2.png", "shown/Shown3.gif", "shown/Shown4.png"}));
+  EXPECT_FALSE(IsDirectory(Shown + "GIF"));
 }
 
 TEST_F(ExtractionTest, PicturesWithNothingToWriteGetNoFileAndAreTold) {
@@ -615,18 +636,28 @@ TEST_F(ExtractionTest, PicturesWithNothingToWriteGetNoFileAndAreTold) {
   // A single Save says so too.
   for (int32_t N : {1, 5}) {
     SCOPED_TRACE(N);
-    Rec = TRecorder();
+    Forget();
     W.SelectedPicture = N;
-    EXPECT_EQ(SavePicture(W, "Image", &Rec), N == 5);
+    const TPictureOutcome Outcome = SavePicture(W, "Image", &Rec);
+    EXPECT_EQ(Outcome.Whole(), N == 5);
+    EXPECT_EQ(Outcome.Nothing, N != 5);
     EXPECT_EQ(Rec.Nothing.size(), N == 5 ? 0u : 1u);
   }
 }
 
 // ---------------------------------------------------------------------------
-// The working folder
+// What an open leaves, the walk's log, the facts of the pictures
 // ---------------------------------------------------------------------------
 
-TEST_F(ExtractionTest, LosslessRecordsLeaveNoTestOrHeaderBehind) {
+// The walk passes everything in memory: it writes nothing but the output
+// folders, whatever kind of picture it converts.
+TEST_F(ExtractionTest, AnOpenWritesNothingButTheOutputFolders) {
+  const std::set<std::string> Folders = {"movie.swf",
+                                         "IMAGES/",
+                                         "IMAGES/movie.swf/",
+                                         "IMAGES/movie.swf/BMP/",
+                                         "IMAGES/movie.swf/JPEG/",
+                                         "IMAGES/movie.swf/PNG/"};
   TAllKinds K;
   for (uint16_t Code : {20, 36}) {
     for (uint8_t Format : {3, 4, 5}) {
@@ -638,92 +669,155 @@ TEST_F(ExtractionTest, LosslessRecordsLeaveNoTestOrHeaderBehind) {
                                   : ARGBData(ArgbPixels());
       uint16_t Wd = Format == 3 ? CmW : Format == 4 ? P15W : ArgbW;
       uint16_t Ht = Format == 3 ? CmH : Format == 4 ? P15H : ArgbH;
+      std::filesystem::remove_all(ImageDir + "movie.swf");
       Open(TMovieBuilder().Tag(Code, LosslessBody(1, Format, Wd, Ht, Data, 1)).End());
       ASSERT_EQ(W.Pictures.Count, 1);
       EXPECT_FALSE(Primary(0).empty());
-      EXPECT_FALSE(FileExists(WorkDir + "test"));
-      EXPECT_FALSE(FileExists(WorkDir + "header"));
+      EXPECT_EQ(FilesBelow(Temp.Path()), Folders);
     }
   }
+  std::filesystem::remove_all(ImageDir + "movie.swf");
+  Open(K.Movie(true));
+  ASSERT_EQ(W.Pictures.Count, 8);
+  EXPECT_EQ(FilesBelow(Temp.Path()), Folders);
 }
 
-// Sound pictures log nothing; the log tells of the movie opened last only.
-TEST_F(ExtractionTest, SoundPicturesLogNothingAndEveryOpenStartsAFreshLog) {
+// Sound pictures log nothing; each walk's log tells of its own movie only,
+// and the process-wide log is neither written nor cleared by a walk.
+TEST_F(ExtractionTest, SoundPicturesLogNothingAndEveryOpenKeepsItsOwnLog) {
   TAllKinds K;
+  Debugger.ClearEntries();
   Debugger.Report(nullptr, 32769, 4, 0, "left from before");
-  Open(TMovieBuilder()
-           .DefineBitsJPEG3(1, K.Jpeg, K.Alpha)
-           .DefineBitsJPEG4(2, K.Jpeg, K.Alpha)
-           .DefineBitsLossless2(3, 5, ArgbW, ArgbH, ARGBData(ArgbPixels()))
-           .End());
+  TWalkResult R = Open(TMovieBuilder()
+                           .DefineBitsJPEG3(1, K.Jpeg, K.Alpha)
+                           .DefineBitsJPEG4(2, K.Jpeg, K.Alpha)
+                           .DefineBitsLossless2(3, 5, ArgbW, ArgbH, ARGBData(ArgbPixels()))
+                           .End());
   ASSERT_EQ(W.Pictures.Count, 3);
-  EXPECT_TRUE(Debugger.Entries().empty()) << Debugger.Entries()[0].Text;
+  EXPECT_TRUE(R.Log.empty()) << R.Log[0].Text;
+  EXPECT_EQ(R.LogDropped, 0u);
   // A damaged movie's reports are bounded.
   TMovieBuilder Damaged;
   for (int i = 0; i < 3000; ++i) Damaged.Tag(35, {1, 0, 0xFF, 0, 0, 0});
-  Open(Damaged);
-  EXPECT_LE(Debugger.Entries().size(), tDebugger::MaxEntries);
-  EXPECT_GT(Debugger.Dropped(), 0u);
-  Open(TMovieBuilder().DefineBitsJPEG3(1, K.Jpeg, K.Alpha).End());
-  EXPECT_TRUE(Debugger.Entries().empty());
+  R = Open(Damaged);
+  EXPECT_FALSE(R.Log.empty());
+  EXPECT_LE(R.Log.size(), tDebugger::MaxEntries);
+  EXPECT_GT(R.LogDropped, 0u);
+  // Each entry tells where its record starts: after the header and in the movie.
+  for (const tDebuggerEntry& Entry : R.Log) {
+    EXPECT_GT(Entry.Position, 0u);
+    EXPECT_LT(Entry.Position, R.MovieSize);
+  }
+  R = Open(TMovieBuilder().DefineBitsJPEG3(1, K.Jpeg, K.Alpha).End());
+  EXPECT_TRUE(R.Log.empty());
+  EXPECT_EQ(R.LogDropped, 0u);
+  ASSERT_EQ(Debugger.Entries().size(), 1u);
+  EXPECT_NE(Debugger.Entries()[0].Text.find("left from before"), std::string::npos);
+  Debugger.ClearEntries();
 }
 
-TEST_F(ExtractionTest, JPEG3LeavesItsDataAndStoredAlphaInTheWorkingFolder) {
+// A JPEG3 or JPEG4 picture's primary block is its JPEG as repaired, its side
+// block the alpha data as stored.
+TEST_F(ExtractionTest, JPEG3And4KeepTheRepairedJPEGAndTheStoredAlpha) {
   TAllKinds K;
-  Open(TMovieBuilder().DefineBitsJPEG3(1, K.Jpeg, K.Alpha).End());
-  EXPECT_EQ(ReadFileBytes(WorkDir + "jpegdata"), K.Jpeg);
-  EXPECT_EQ(ReadFileBytes(WorkDir + "alpha"), Zlib(K.Alpha));
+  const TBytes Damaged = Concat({{0xFF, 0xD8, 0xFF, 0xD9}, K.Jpeg});
+  Open(TMovieBuilder()
+           .DefineBitsJPEG3(1, Damaged, K.Alpha)
+           .DefineBitsJPEG4(2, Damaged, K.Alpha)
+           .End());
+  ASSERT_EQ(W.Pictures.Count, 2);
+  for (int32_t N : {0, 1}) {
+    SCOPED_TRACE(N);
+    EXPECT_EQ(Primary(N), K.Jpeg);
+    EXPECT_EQ(Side(N), Zlib(K.Alpha));
+  }
 }
 
-TEST_F(ExtractionTest, AlphaIsLeftAfterAnExportExactlyForTheKindsWithAlpha) {
+// The facts tell which kinds have alpha; the export writes a PNG for exactly
+// those, and the plane it is made from is the stored one inflated.
+TEST_F(ExtractionTest, ThePNGIsWrittenExactlyForTheKindsWithAlpha) {
   TAllKinds K;
   Open(K.Movie(false));
+  ASSERT_EQ(mkdir(Shown.c_str(), 0777), 0);
   for (int32_t N = 0; N < W.Pictures.Count; ++N) {
-    int32_t Code = W.Pictures.TagCode(N);
-    // Into the working folder, as a grid click does: every file lands there.
-    ExportPicture(W, N, WorkDir, "Image");
-    EXPECT_EQ(FileExists(WorkDir + "alpha"), Code == 35 || Code == 36) << N;
-    bool Lossless = Code == 20 || Code == 36;
-    EXPECT_EQ(W.FormatLabel, Lossless ? "BMP" : "JPEG") << N;
-    std::string Name = WorkDir + "Image" + std::to_string(N);
-    EXPECT_TRUE(FileExists(Name + (Lossless ? ".bmp" : ".jpg"))) << N;
-    EXPECT_EQ(FileExists(Name + ".png"), Code == 35 || Code == 36) << N;
+    SCOPED_TRACE(N);
+    const int32_t Code = W.Pictures.TagCode(N);
+    const TPictureFacts& Facts = W.Pictures.Facts(N);
+    const bool WithAlpha = Code == 35 || Code == 36;
+    const bool Lossless = Code == 20 || Code == 36;
+    EXPECT_EQ(Facts.TagCode, Code);
+    EXPECT_EQ(Facts.HasAlpha, WithAlpha);
+    EXPECT_EQ(Facts.Format, Lossless ? sfBMP : sfJPEG);
+    EXPECT_STREQ(Facts.KindName(), WithAlpha ? "PNG" : Lossless ? "BMP" : "JPEG");
+    const TPictureOutcome Outcome = ExportPicture(W, N, Shown, "Image");
+    EXPECT_TRUE(Outcome.Whole());
+    const std::string Name = Shown + "Image" + std::to_string(N);
+    EXPECT_TRUE(FileExists(Name + (Lossless ? ".bmp" : ".jpg")));
+    EXPECT_EQ(FileExists(Name + ".png"), WithAlpha);
+    EXPECT_EQ(Outcome.Written.size(), WithAlpha ? 2u : 1u);
   }
-  // JPEG3's composer leaves the plane expanded, as the preview expects it.
-  ExportPicture(W, 2, WorkDir, "Image");
-  EXPECT_EQ(ReadFileBytes(WorkDir + "alpha"), K.Alpha);
+  // The JPEG3's plane, as its PNG is made from it.
+  TPicturePixels Pixels;
+  std::string Failure;
+  ASSERT_TRUE(DecodePicture(W.Pictures, 2, 0, duFile, Pixels, Failure)) << Failure;
+  ASSERT_TRUE(Pixels.Alpha.Present);
+  EXPECT_EQ(TBytes(Pixels.Alpha.Bytes.Data, Pixels.Alpha.Bytes.Data + Pixels.Alpha.Bytes.Size),
+            K.Alpha);
 }
 
 TEST_F(ExtractionTest, ResetAndDropPrepareAnEmptyWorkspace) {
   TAllKinds K;
   Open(K.Movie(false));
-  W.ChangeToggle = false;
-  W.Converter.PaletteTable[7][3] = 9;
-  ResetWorkspace(W, 80);
-  EXPECT_EQ(W.CellSize, 100);
+  ResetWorkspace(W);
   EXPECT_EQ(W.Pictures.Count, 0);
   EXPECT_EQ(W.Pictures.PictureEntries.size(), 1u);
   EXPECT_EQ(W.Pictures.PictureEntries[0].DataStart, 0u);
   EXPECT_EQ(W.Pictures.SideStarts, std::vector<uint32_t>{0});
-  EXPECT_TRUE(W.ChangeToggle);
-  for (auto& Entry : W.Converter.PaletteTable) EXPECT_EQ(Entry[3], 255);
-  EXPECT_TRUE(IsDirectory(WorkDir));
+  EXPECT_EQ(W.Pictures.Facts(0).TagCode, 0);  // no facts are left either
   DropPictureStores(W);
   EXPECT_FALSE(W.Pictures.JPEGTables);
   EXPECT_EQ(W.Pictures.PictureData->Size(), 0u);
   EXPECT_EQ(W.Pictures.SideData->Size(), 0u);
-  EXPECT_EQ(W.Converter.ConverterAlpha().Size(), 0u);
+}
+
+// Nothing of one open reaches the next: a movie opened after another (whose
+// colour-mapped picture set every palette alpha) gives the same pictures as
+// opened first.
+TEST_F(ExtractionTest, AnOpenGivesTheSamePicturesWhateverWasOpenedBefore) {
+  TAllKinds K;
+  const auto Pictures = [this] {
+    std::vector<std::pair<TBytes, TBytes>> Blocks;
+    for (int32_t N = 0; N < W.Pictures.Count; ++N) Blocks.emplace_back(Primary(N), Side(N));
+    return Blocks;
+  };
+  Open(K.Movie(false), "first.swf");
+  const auto First = Pictures();
+  ASSERT_EQ(First.size(), 8u);
+  TBytes Palette;
+  for (int i = 0; i < 256; ++i) Palette.insert(Palette.end(), {1, 2, 3, uint8_t(i)});
+  Open(TMovieBuilder()
+           .DefineBitsLossless2(1, 3, 4, 1, ColorMappedData(Palette, {0, 100, 200, 255}, 4, 1),
+                                255)
+           .End(),
+       "other.swf");
+  ASSERT_EQ(W.Pictures.Count, 1);
+  Open(K.Movie(false), "first.swf");
+  EXPECT_TRUE(Pictures() == First);
 }
 
 // ---------------------------------------------------------------------------
 // Export and Save all
 // ---------------------------------------------------------------------------
 
+// PNG colours are checked as stored here; how they are made straight is
+// pinned by the straight colours' own tests.
 TEST_F(ExtractionTest, SaveAllWritesEveryPictureByteForByte) {
   TAllKinds K;
   Open(K.Movie(true));
   ASSERT_EQ(W.Pictures.Count, 8);
-  EXPECT_EQ(SaveAllPictures(W, "Pic", &Rec), 0);
+  TExportOptions Stored;
+  Stored.KeepPremultiplied = true;
+  EXPECT_EQ(SaveAllPictures(W, "Pic", &Rec, nullptr, Stored), 0);
   EXPECT_TRUE(Rec.Failed.empty());
   EXPECT_TRUE(Rec.NotWritten.empty());
   ASSERT_EQ(Rec.Saves.size(), 9u);
@@ -824,13 +918,13 @@ TEST_F(ExtractionTest, SaveAllOnSeveralThreadsWritesTheSameAndTellsInPictureOrde
   for (unsigned Threads : {2u, 3u, 8u}) {
     SCOPED_TRACE(Threads);
     std::filesystem::remove_all(W.OutputDir);
-    Rec = TRecorder();
+    Forget();
     TWorkerPool Pool(Threads);
     EXPECT_EQ(SaveAllPictures(W, "Image", &Rec, &Pool), 6);
     EXPECT_TRUE(Tree(W.OutputDir) == Serial);
     EXPECT_EQ(Rec.Events, SerialEvents);
   }
-  // The sizes told are the pictures' own.
+  // The sizes the facts tell are the pictures' own.
   EXPECT_NE(std::find(SerialEvents.begin(), SerialEvents.end(), "done 0 1 16x8"),
             SerialEvents.end());
   EXPECT_NE(std::find(SerialEvents.begin(), SerialEvents.end(), "done 4 2 5x3"),
@@ -847,7 +941,7 @@ TEST_F(ExtractionTest, ACancelledSaveAllStopsAfterThePicturesInHand) {
   for (unsigned Threads : {1u, 2u}) {
     SCOPED_TRACE(Threads);
     std::filesystem::remove_all(W.OutputDir);
-    Rec = TRecorder();
+    Forget();
     Rec.CancelAfter = 5;
     TWorkerPool Pool(Threads);
     SaveAllPictures(W, "Image", &Rec, &Pool);
@@ -889,13 +983,19 @@ TEST_F(ExtractionTest, ExportingAgainReplacesAndANewPrefixAddsFiles) {
 TEST_F(ExtractionTest, ANumberOutsideTheListWritesNothing) {
   TBytes Jpeg = EncodeJPEG(Photo());
   Open(TMovieBuilder().DefineBitsJPEG2(1, Jpeg).End());
-  WriteFileBytes(WorkDir + "alpha", {1});
+  const std::set<std::string> Before = FilesBelow(Temp.Path());
   for (int32_t N : {1, 2, -1}) {
-    ExportPicture(W, N, W.OutputDir, "Image");
+    SCOPED_TRACE(N);
+    TPictureOutcome Outcome = ExportPicture(W, N, W.OutputDir, "Image");
+    EXPECT_TRUE(Outcome.Nothing);
+    EXPECT_TRUE(Outcome.Written.empty());
+    EXPECT_FALSE(Outcome.Whole());
     W.SelectedPicture = N;
-    SavePicture(W, "Image");
+    Outcome = SavePicture(W, "Image");
+    EXPECT_TRUE(Outcome.Nothing);
+    EXPECT_TRUE(Outcome.Written.empty());
   }
-  EXPECT_FALSE(FileExists(WorkDir + "alpha"));
+  EXPECT_TRUE(Added(Temp.Path(), Before).empty());
   for (const char* Sub : {"JPEG", "BMP", "PNG"}) EXPECT_TRUE(FilesIn(W.OutputDir + Sub).empty());
 }
 
@@ -919,9 +1019,17 @@ TEST_F(ExtractionTest, SaveAllGoesOnAfterAPictureWhosePNGCannotBeComposed) {
             (std::set<std::string>{"Image0.jpg", "Image1.jpg", "Image2.jpg"}));
   EXPECT_EQ(FilesIn(W.OutputDir + "PNG"), (std::set<std::string>{"Image2.png", "Image3.png"}));
   EXPECT_EQ(FilesIn(W.OutputDir + "BMP"), (std::set<std::string>{"Image3.bmp"}));
-  // Save of that one picture reports the error to its caller.
+  // Save of that one picture reports the error to its caller, and to the
+  // observer.
+  Forget();
   W.SelectedPicture = 1;
-  EXPECT_THROW(SavePicture(W, "Image"), EPictureError);
+  const TPictureOutcome Outcome = SavePicture(W, "Image", &Rec);
+  EXPECT_EQ(Outcome.PNGFailure, "The alpha data is not a valid zlib stream");
+  EXPECT_FALSE(Outcome.Whole());
+  EXPECT_EQ(Outcome.Written, std::vector<std::string>{Out("JPEG/", "Image1.jpg")});
+  EXPECT_EQ(Rec.Failed, std::vector<int32_t>{1});
+  EXPECT_EQ(Rec.Events, std::vector<std::string>{
+                            "png 1 The alpha data is not a valid zlib stream"});
 }
 
 TEST_F(ExtractionTest, FilesThatCannotBeCreatedArePassedOverAndReported) {
