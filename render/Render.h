@@ -1,79 +1,99 @@
-// Render: what needs Qt to draw a picture of the core's list: thumbnails,
-// the preview over the checkerboard, and PNG or GIF files decoded for display.
+// Render: what needs Qt to draw a picture of the core's list. The core's
+// decode path gives the pixels; this layer decodes the PNG and GIF files a
+// record stores whole (through Qt's reader), scales pictures into boxes and
+// paints them over the checkerboard.
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "extract/Scripts.h"
+#include "extract/Decode.h"
+#include "extract/Extract.h"
+#include "extract/PictureList.h"
 
-// The workspace as the window shows it: the core's, and one thumbnail per
-// picture.
+// The settings drawing reads (copies of the in-memory settings).
+struct TPictureSettings {
+  int32_t BGSquareSize = 10;
+  int32_t BGColor = 13421772;  // red in the low byte
+  int32_t PicSize = 150;
+  // Pictures shown with the colour the movie stores, multiplied by its
+  // alpha, instead of straight.
+  bool KeepPremultiplied = false;
+};
+
+// The workspace as the window shows it: the core's, and the grid's layout.
 class TViewWorkspace : public TWorkspace {
  public:
-  using TWorkspace::TWorkspace;
-  std::vector<QImage> Thumbnails;
+  int32_t CurrentRow = 0;
+  int32_t ColumnsPerRow = 0;
+  int32_t CellSize = 170;
+  bool ChangeToggle = true;
 };
-// The core's release of the previous movie's stores, and its thumbnails.
+// The view's part of a reset around the core's: the cell size follows PicSize.
+void ResetWorkspace(TViewWorkspace& Workspace, int32_t PicSize);
+// The core's release of the previous movie's stores.
 void DropPictureStores(TViewWorkspace& Workspace);
 
-// A JPEG as a 24-bit QImage of its full size, rows the data did not reach
-// left blank. Throws EPictureError with the decoder's message on failure.
-QImage DecodeJPEG(const uint8_t* Data, size_t Size);
-QImage DecodeJPEGFile(const std::string& FileName);
+// A PNG or GIF file, decoded for display through Qt's image reader (a GIF's
+// first frame). False with Failure set when it cannot be decoded, or when it
+// declares far more pixels than its bytes could hold.
+bool DecodeEmbeddedImage(const uint8_t* Data, size_t Size, QImage& Picture, std::string& Failure);
 
-// Draws Source scaled into a box, over the checkerboard where AlphaFile exists.
-// Throws EPictureError for an empty source.
-void RenderPicture(const QImage& Source, QImage& Target, const std::string& AlphaFile,
-                   int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
-                   const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+// Picture Number's pixels for the screen, at the smallest scale whose longer
+// side still reaches MinSide (0: full size): the core's decode path, or a
+// PNG or GIF file a record stores whole, with its own alpha. Out may view
+// the list's stores and must not outlive them.
+bool LoadPicturePixels(const TPictureList& Pictures, int32_t Number, int32_t MinSide,
+                       TPicturePixels& Out, std::string& Failure);
 
-// A picture decoded for showing: Image (no larger than asked for) stands for a
-// picture of Width x Height pixels, of which the top RealRows rows of Image
-// are real (a cut picture's rest is not in its data).
-struct TShownPicture {
+// Draws Pixels scaled into a box, keeping the picture's proportions, over the
+// checkerboard where it has alpha: the board is laid out in the picture's
+// own pixels, whatever scale it was decoded at. Rows a cut picture does not
+// hold are plain grey. A premultiplied colour is made straight first, unless
+// Straight is false. A picture with one side of 0 gives an empty Target.
+// False with Failure set for a picture with no size or no row.
+bool RenderPixels(const TPicturePixels& Pixels, int32_t BoxHeight, int32_t BoxWidth,
+                  int32_t BGSquareSize, int32_t BGColor, QImage& Target, std::string& Failure,
+                  bool Straight = true);
+
+// The size a picture of Width x Height is drawn at in a box, keeping its
+// proportions (rounded halves to the even neighbour).
+QSize FittedSize(int32_t Width, int32_t Height, int32_t BoxHeight, int32_t BoxWidth);
+
+// The thumbnail of picture Number: decoded no larger than the thumbnail box
+// needs and drawn into it.
+bool BuildThumbnail(const TPictureList& Pictures, int32_t Number, const TPictureSettings& Settings,
+                    QImage& Thumbnail, std::string& Failure);
+
+// A thumbnail as the grid keeps it: only the pixels it holds. A picture
+// smaller than the box is kept at its own size, over its board, and
+// enlarged to Shown when it is painted (Painted), exactly as BuildThumbnail
+// draws it; a larger one is kept as drawn. Failed: it cannot be drawn.
+struct TThumbnail {
+  QImage Image;
+  QSize Shown;
+  bool Failed = false;
+  QImage Painted() const;
+};
+bool DrawThumbnail(const TPictureList& Pictures, int32_t Number, const TPictureSettings& Settings,
+                   TThumbnail& Thumbnail, std::string& Failure);
+
+// The preview of picture Number. A valid Pane fits it into that size,
+// decoded no larger than the pane can show; an empty one gives it at its full
+// size. Width and Height are the picture's own size, which Image may be
+// smaller than.
+struct TPreview {
   QImage Image;
   int32_t Width = 0;
   int32_t Height = 0;
-  int32_t RealRows = 0;
-  int BitsPerPixel = 0;  // of the stored picture: 24 for a JPEG, the BMP's own
 };
-// A JPEG (Jpeg true) or one of the program's BMP files, decoded at the
-// smallest scale whose longer side still reaches MinSide (0: full size).
-// Throws EPictureError.
-TShownPicture LoadPictureForBox(const uint8_t* Data, size_t Size, bool Jpeg, int32_t MinSide);
-// RenderPicture for a picture decoded at any scale.
-void RenderShownPicture(const TShownPicture& Shown, QImage& Target, const std::string& AlphaFile,
-                        int32_t BoxHeight, int32_t BoxWidth, const std::string& FormatLabel,
-                        const std::string& WorkDir, int32_t BGSquareSize, int32_t BGColor);
+bool RenderPreview(const TPictureList& Pictures, int32_t Number, const TPictureSettings& Settings,
+                   QSize Pane, TPreview& Preview, std::string& Failure);
 
-// Draws a picture that carries its own alpha channel (a PNG or GIF a record
-// stores whole) as RenderPicture draws the others: scaled into the box, over
-// the checkerboard where it is transparent.
-void RenderImage(const QImage& Picture, QImage& Target, int32_t BoxHeight, int32_t BoxWidth,
-                 int32_t BGSquareSize, int32_t BGColor);
-// A PNG or GIF file, decoded for display through Qt's image reader (a GIF's
-// first frame). Throws EPictureError when it cannot be decoded.
-QImage DecodeEmbeddedImage(const uint8_t* Data, size_t Size);
-
-// The preview of picture Number, as a click shows it: exported into the
-// working folder, loaded back and drawn over the checkerboard. A valid Pane
-// fits it into that size, decoded no larger than the pane can show; an empty
-// one gives it at its full size. Kind is "JPEG", "PNG", "BMP" or "GIF". The
-// files written for it are removed again. Throws EPictureError for an empty
-// slot or a picture that cannot be shown.
-struct TPreview {
-  QImage Image;
-  std::string Kind;
-  int32_t Width = 0;   // the picture's own size, which Image may be
-  int32_t Height = 0;  // smaller than
-  int BitsPerPixel = 0;
-};
-TPreview RenderPreview(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings,
-                       QSize Pane);
-
-// The thumbnail of picture Number, built through the working folder as the
-// thumbnail builder does. Throws EPictureError when the picture cannot be decoded.
-QImage BuildThumbnail(TWorkspace& Workspace, int32_t Number, const TPictureSettings& Settings);
+// Picture Number at its full size with its own transparency, as its files
+// hold it (the PNG's pixels where it has alpha), for the clipboard.
+bool PictureWithAlpha(const TPictureList& Pictures, int32_t Number, QImage& Picture,
+                      std::string& Failure, bool Straight = true);
