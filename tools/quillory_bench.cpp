@@ -754,11 +754,11 @@ bool WriteExpanded(const std::string& MovieFile, const std::string& Expanded) {
 // end of the movie with Pictures pictures (any number when negative).
 bool TimedWalk(const std::string& MovieFile, const std::string& Root, int32_t Pictures,
                TSpan& Took) {
-  TWorkspace Workspace(Root + "work-expanded/");
+  TWorkspace Workspace;
   std::string ImageDir = Root + "images-expanded/";
   mkdir(ImageDir.c_str(), 0777);
   TMark Start;
-  ResetWorkspace(Workspace, 150);
+  ResetWorkspace(Workspace);
   DropPictureStores(Workspace);
   TWalkResult Walk = OpenAndExtract(Workspace, MovieFile, ImageDir, nullptr);
   Took = Since(Start);
@@ -811,6 +811,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepHeapSlack();  // as quillory-extract does
   int Pictures = 306;
   TPacking Packing = kZlib;
   bool Keep = false;
@@ -889,11 +890,11 @@ int main(int argc, char** argv) {
 
   // The walk, as an open runs it.
   uint64_t PeakBefore = PeakMemory();
-  TWorkspace Workspace(Root + "work/");
+  TWorkspace Workspace;
   std::string ImageDir = Root + "images/";
   mkdir(ImageDir.c_str(), 0777);
   Start = TMark();
-  ResetWorkspace(Workspace, 150);
+  ResetWorkspace(Workspace);
   DropPictureStores(Workspace);
   TWalkResult Walk = OpenAndExtract(Workspace, MovieFile, ImageDir, nullptr);
   TSpan WalkTime = Since(Start);

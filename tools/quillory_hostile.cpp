@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/Export.h"
 #include "render/Render.h"
 
 namespace fs = std::filesystem;
@@ -248,9 +249,8 @@ struct TFigures {
 // The window's work on one movie: open, every thumbnail, Save all.
 TFigures WindowWork(const std::string& Movie, const std::string& Folder) {
   TFigures F;
-  fs::create_directories(Folder + "TEMP/");
   fs::create_directories(Folder + "IMAGES/");
-  TWorkspace W(Folder + "TEMP/");
+  TViewWorkspace W;
   ResetWorkspace(W, 150);
   DropPictureStores(W);
   auto Start = TClock::now();
@@ -260,11 +260,11 @@ TFigures WindowWork(const std::string& Movie, const std::string& Folder) {
   Start = TClock::now();
   const TPictureSettings Settings;
   for (int32_t N = 0; N < W.Pictures.Count; ++N) {
-    try {
-      if (!BuildThumbnail(W, N, Settings).isNull()) ++F.Drawn;
-    } catch (const std::exception&) {
-      // drawn as the mark of undecodable pictures
-    }
+    // The others are drawn as the mark of undecodable pictures.
+    QImage Thumbnail;
+    std::string Failure;
+    if (BuildThumbnail(W.Pictures, N, Settings, Thumbnail, Failure) && !Thumbnail.isNull())
+      ++F.Drawn;
   }
   F.Thumbnails = Seconds(Start);
   Start = TClock::now();

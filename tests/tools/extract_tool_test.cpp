@@ -1,32 +1,33 @@
 // The command-line extractor, run as a separate process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <QImage>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "extract/OutputFile.h"
 #include "extract/Scripts.h"
 #include "tests/support/MovieBuilder.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-  int Status = -1;
-  std::string Out, Err;
-};
-
 std::string Quote(const std::string& Text) {
-  std::string Q = "'";
-  for (char C : Text) Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
-  return Q + "'";
+  return ShellQuote(Text);
 }
 
 std::string ReadText(const std::string& FileName) {
@@ -47,17 +48,9 @@ std::map<std::string, TBytes> Tree(const std::string& Folder) {
 
 class ExtractToolTest : public ::testing::Test {
  protected:
-  TRun Run(const std::vector<std::string>& Args, const std::string& Program = QUILLORY_EXTRACT) {
-    std::string Command = Quote(Program);
-    for (const std::string& A : Args) Command += " " + Quote(A);
-    std::string OutFile = Temp.Path() + "stdout.txt", ErrFile = Temp.Path() + "stderr.txt";
-    Command += " >" + Quote(OutFile) + " 2>" + Quote(ErrFile) + " </dev/null";
-    TRun R;
-    int Raw = std::system(Command.c_str());
-    R.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-    R.Out = ReadText(OutFile);
-    R.Err = ReadText(ErrFile);
-    return R;
+  TRun Run(const std::vector<std::string>& Args, const std::string& Program = QUILLORY_EXTRACT,
+           const std::string& Before = "") {
+    return RunProgram(Program, Args, Temp.Path(), Before);
   }
 
   std::string Movie(const std::string& Name, const TMovieBuilder& Builder) {
@@ -116,8 +109,8 @@ TEST_F(ExtractToolTest, WritesExactlyWhatSaveAllWrites) {
   // The same movie through the core, as the program's Save all does it.
   std::string Images = Temp.Path() + "images/";
   ASSERT_EQ(mkdir(Images.c_str(), 0777), 0);
-  TWorkspace W(Temp.Path() + "work/");
-  ResetWorkspace(W, 150);
+  TWorkspace W;
+  ResetWorkspace(W);
   DropPictureStores(W);
   OpenAndExtract(W, Path, Images, nullptr);
   ASSERT_EQ(SaveAllPictures(W, "Pic", nullptr), 0);
@@ -260,14 +253,17 @@ TEST_F(ExtractToolTest, TheReportHasALinePerMovieAndAnEntryPerPicture) {
   const std::string Pictures =
       "\"pictures\":["
       "{\"number\":0,\"kind\":\"DefineBitsJPEG2\",\"format\":\"JPEG\",\"width\":16,"
-      "\"height\":8,\"files\":[\"JPEG/Image0.jpg\"],\"errors\":[]},"
+      "\"height\":8,\"id\":1,\"names\":[],\"carrier\":[],\"files\":[\"JPEG/Image0.jpg\"],"
+      "\"errors\":[]},"
       "{\"number\":1,\"kind\":\"DefineBitsLossless2\",\"format\":\"BMP\",\"width\":3,"
-      "\"height\":2,\"files\":[\"BMP/Image1.bmp\",\"PNG/Image1.png\"],\"errors\":[]},"
+      "\"height\":2,\"id\":2,\"names\":[],\"carrier\":[],\"files\":[\"BMP/Image1.bmp\","
+      "\"PNG/Image1.png\"],\"errors\":[]},"
       "{\"number\":2,\"kind\":\"DefineBitsJPEG3\",\"format\":\"JPEG\",\"width\":16,"
-      "\"height\":8,\"files\":[\"JPEG/Image2.jpg\"],\"errors\":[\"could not be saved as "
-      "PNG: The alpha data is not a valid zlib stream\"]},"
+      "\"height\":8,\"id\":3,\"names\":[],\"carrier\":[],\"files\":[\"JPEG/Image2.jpg\"],"
+      "\"errors\":[\"could not be saved as PNG: The alpha data is not a valid zlib stream\"]},"
       "{\"number\":3,\"kind\":\"DefineBitsJPEG2\",\"format\":\"JPEG\",\"width\":null,"
-      "\"height\":null,\"files\":[],\"errors\":[\"holds nothing that can be saved\"]}]}";
+      "\"height\":null,\"id\":4,\"names\":[],\"carrier\":[],\"files\":[],"
+      "\"errors\":[\"holds nothing that can be saved\"]}]}";
   EXPECT_EQ(L[0], "{\"movie\":\"" + Scene +
                       "\",\"signature\":\"CWS\",\"whole\":true,\"problem\":null,\"folder\":\"" +
                       Out + "scene.swf/\"," + Pictures);
@@ -400,6 +396,243 @@ TEST_F(ExtractToolTest, TakesTheImageFolderAndPrefixFromConfigIni) {
   EXPECT_TRUE(FileExists(Pics + "scene.swf/JPEG/Cut0.jpg"));
 }
 
+// Installed system-wide, the tool cannot write its own folder: Config.ini
+// comes from ~/.config/quillory/ and the pictures go to ~/Pictures/Quillory/.
+// The folder is made unwritable by running as another user when the test
+// runs as root, by taking its write permission away otherwise.
+TEST_F(ExtractToolTest, TakesItsDefaultsFromTheStandardFoldersWhenItsFolderIsReadOnly) {
+  const bool Root = geteuid() == 0;
+  if (Root && std::system("command -v setpriv >/dev/null") != 0)
+    GTEST_SKIP() << "setpriv is needed to run as another user";
+  const std::string Bin = Temp.Path() + "bin/", Home = Temp.Path() + "home/";
+  ASSERT_EQ(mkdir(Bin.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(Home.c_str(), 0755), 0);
+  fs::permissions(Temp.Path(), fs::perms(0755));
+  const std::string Program = Bin + "quillory-extract";
+  fs::copy_file(QUILLORY_EXTRACT, Program);
+  fs::permissions(Program, fs::perms(0755));
+  const std::string Path =
+      Movie("scene.swf", TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4))).End());
+  fs::permissions(Path, fs::perms(0644));
+  if (Root)
+    ASSERT_EQ(chown(Home.c_str(), 65534, 65534), 0);
+  else
+    fs::permissions(Bin, fs::perms(0555));
+  const auto RunThere = [&](const std::string& Environment) {
+    const std::string Command =
+        (Root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+        std::string("env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME=") + Quote(Home) + " " +
+        Environment + " " + Quote(Program) + " " + Quote(Path) + " >/dev/null 2>&1 </dev/null";
+    const int Raw = std::system(Command.c_str());
+    return WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+  };
+
+  EXPECT_EQ(RunThere(""), 0);
+  EXPECT_TRUE(FileExists(Home + "Pictures/Quillory/scene.swf/JPEG/Image0.jpg"));
+  EXPECT_FALSE(fs::exists(Bin + "IMAGES"));
+
+  // XDG_CONFIG_HOME's Config.ini, and its user-dirs.dirs for the default.
+  const std::string Config = Home + "conf/";
+  const std::string Ini = "[Config]\nPrefix=Shot\n";
+  fs::create_directories(Config + "quillory");
+  WriteFileBytes(Config + "quillory/Config.ini", TBytes(Ini.begin(), Ini.end()));
+  const std::string Dirs = "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+  WriteFileBytes(Config + "user-dirs.dirs", TBytes(Dirs.begin(), Dirs.end()));
+  if (Root) {
+    ASSERT_EQ(std::system(("chown -R 65534:65534 " + Quote(Config)).c_str()), 0);
+  }
+  EXPECT_EQ(RunThere("XDG_CONFIG_HOME=" + Quote(Config)), 0);
+  EXPECT_TRUE(FileExists(Home + "Bilder/Quillory/scene.swf/JPEG/Shot0.jpg"));
+  if (!Root) fs::permissions(Bin, fs::perms(0755));
+}
+
+// Folders given are searched for movies, with all their subfolders.
+TEST_F(ExtractToolTest, FoldersAreSearchedInPathOrder) {
+  const TBytes Small = TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4))).Build();
+  const std::string Archive = Temp.Path() + "archive/";
+  for (const char* Name : {"b/two.swf", "a/one.SWF", "a/x/three.Swf", "a-b/four.swf", "notes.txt",
+                           "a/swf", "elsewhere/linked.swf"}) {
+    fs::create_directories(fs::path(Archive + Name).parent_path());
+    WriteFileBytes(Archive + Name, Small);
+  }
+  fs::create_directory_symlink(Archive + "elsewhere", Archive + "a/link");  // not followed
+  fs::create_symlink(Archive + "b/two.swf", Archive + "b/via-link.swf");    // a file: taken
+  fs::create_directories(Archive + "empty");
+  const std::string Out = Temp.Path() + "out/";
+  TRun R = Run({"--out", Out, Archive + "a", Archive + "a-b", Archive + "b"});
+  EXPECT_EQ(R.Status, 0) << R.Err;
+  EXPECT_EQ(R.Err, "");
+  EXPECT_EQ(R.Out, Archive + "a/one.SWF: 1 picture saved\n" + Archive +
+                       "a/x/three.Swf: 1 picture saved\n" + Archive +
+                       "a-b/four.swf: 1 picture saved\n" + Archive +
+                       "b/two.swf: 1 picture saved\n" + Archive +
+                       "b/via-link.swf: 1 picture saved\n");
+  // The whole archive: "a/..." before "a-b/...", path part by path part.
+  R = Run({"--out", Out, Archive});
+  EXPECT_EQ(R.Status, 0) << "an empty subfolder is no error";
+  EXPECT_EQ(R.Out.find(Archive + "a/one.SWF"), 0u) << R.Out;
+  EXPECT_LT(R.Out.find("a/x/three.Swf"), R.Out.find("a-b/four.swf"));
+  EXPECT_LT(R.Out.find("a-b/four.swf"), R.Out.find("elsewhere/linked.swf"));
+  // A folder without movies is said, and fails the run.
+  R = Run({"--out", Out, Archive + "empty"});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Err,
+            "quillory-extract: " + Archive + "empty: no movie (*.swf) was found in this folder.\n");
+  EXPECT_EQ(R.Out, "");
+}
+
+// A search makes movies of one name from different folders common: each
+// after the first gets its parent folder's name in front of its own.
+TEST_F(ExtractToolTest, SearchedMoviesOfOneNameGetTheirParentFoldersName) {
+  const auto Small = [](int Seed) {
+    return TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4, Seed))).Build();
+  };
+  const std::string Archive = Temp.Path() + "archive/";
+  int Seed = 0;
+  for (const char* Name : {"2019/intro.swf", "2020/intro.swf", "old/2020/intro.swf", "x/y.swf"}) {
+    fs::create_directories(fs::path(Archive + Name).parent_path());
+    WriteFileBytes(Archive + Name, Small(++Seed));
+  }
+  const std::string Named = Temp.Path() + "named/";
+  fs::create_directories(Named + "x");
+  WriteFileBytes(Named + "y.swf", Small(10));
+  WriteFileBytes(Named + "x/y.swf", Small(11));
+  struct TCase {
+    const char* Name;
+    std::vector<std::string> Args;
+    std::map<std::string, int> Folders;  // output folder -> seed of its picture
+  } Cases[] = {
+      {"a search",
+       {Archive},
+       {{"intro.swf", 1}, {"2020_intro.swf", 2}, {"old_2020_intro.swf", 3}, {"y.swf", 4}}},
+      {"a named movie first: the searched one moves",
+       {Named + "y.swf", Archive + "x"},
+       {{"y.swf", 10}, {"x_y.swf", 4}}},
+      {"movies named one by one share their folder, the last one's files staying",
+       {Named + "y.swf", Named + "x/y.swf"},
+       {{"y.swf", 11}}},
+      {"the same movie found twice stays in its folder",
+       {Archive + "x", Archive + "x/"},
+       {{"y.swf", 4}}},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const std::string Out = Temp.Path() + "out/";
+    fs::remove_all(Out);
+    std::vector<std::string> Args = {"-j", "2", "--out", Out};
+    Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+    TRun R = Run(Args);
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    std::map<std::string, int> Folders;
+    for (const auto& E : fs::directory_iterator(Out)) {
+      const TBytes Jpeg = ReadFileBytes(E.path().string() + "/JPEG/Image0.jpg");
+      for (int K = 1; K <= 11; ++K)
+        if (Jpeg == EncodeJPEG(Pattern(4, 4, K))) Folders[E.path().filename().string()] = K;
+    }
+    EXPECT_EQ(Folders, C.Folders);
+  }
+  // The report names the folder each movie went to.
+  const std::string Report = Temp.Path() + "report.jsonl";
+  ASSERT_EQ(Run({"--out", Temp.Path() + "out/", "--report", Report, Archive}).Status, 0);
+  EXPECT_NE(ReadText(Report).find("\"folder\":\"" + Temp.Path() + "out/2020_intro.swf/\""),
+            std::string::npos);
+}
+
+TEST_F(ExtractToolTest, MoviesFromAListFileOrTheStandardInput) {
+  const TBytes Small = TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4))).Build();
+  const std::string A = Temp.Path() + "a.swf", B = Temp.Path() + "b.swf";
+  WriteFileBytes(A, Small);
+  WriteFileBytes(B, Small);
+  fs::create_directories(Temp.Path() + "folder");
+  WriteFileBytes(Temp.Path() + "folder/c.swf", Small);
+  const std::string List = Temp.Path() + "list.txt";
+  const std::string Lines = B + "\n\n" + Temp.Path() + "folder\n" + A;  // no last line end
+  WriteFileBytes(List, TBytes(Lines.begin(), Lines.end()));
+  const std::string Expected = A + ": 1 picture saved\n" + B + ": 1 picture saved\n" + Temp.Path() +
+                               "folder/c.swf: 1 picture saved\n" + A + ": 1 picture saved\n";
+  const std::string Out = Temp.Path() + "out/";
+  // Its movies take the list's place among the arguments.
+  TRun R = Run({"--out", Out, A, "--files-from", List});
+  EXPECT_EQ(R.Status, 0) << R.Err;
+  EXPECT_EQ(R.Out, Expected);
+
+  // "-": the standard input.
+  const std::string Command = "cat " + Quote(List) + " | " + Quote(QUILLORY_EXTRACT) + " --out " +
+                              Quote(Out) + " " + Quote(A) + " --files-from=- >" +
+                              Quote(Temp.Path() + "stdout.txt") + " 2>&1";
+  const int Raw = std::system(Command.c_str());
+  EXPECT_EQ(WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, 0);
+  EXPECT_EQ(ReadText(Temp.Path() + "stdout.txt"), Expected);
+
+  // A list that cannot be read stops the run before anything is done.
+  fs::remove_all(Out);
+  R = Run({"--out", Out, A, "--files-from", Temp.Path() + "absent.txt"});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Err, "quillory-extract: " + Temp.Path() +
+                       "absent.txt: cannot read this list of movies: No such file or directory.\n");
+  EXPECT_FALSE(fs::exists(Out + "a.swf"));
+  // An empty list leaves nothing to do, which is said.
+  WriteFileBytes(List, {});
+  R = Run({"--files-from", List});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Err, "quillory-extract: no movie to extract.\n");
+}
+
+// The progress line is for a terminal watching: never in a file or a pipe,
+// never with --quiet.
+TEST_F(ExtractToolTest, AProgressLineOnATerminalOnly) {
+  if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "script is needed";
+  // Movies that take long enough for the line to show (after 0.3 s), with
+  // room to spare on a fast machine.
+  std::vector<uint32_t> Argb(1500 * 1500);
+  uint32_t Seed = 5;
+  for (auto& Pixel : Argb) Pixel = (Seed = Seed * 1103515245u + 12345u) | 0x80000000u;
+  const TBytes Heavy =
+      TMovieBuilder(true).DefineBitsLossless2(1, 5, 1500, 1500, ARGBData(Argb)).Build();
+  std::vector<std::string> Args = {"-j", "1", "--out", Temp.Path() + "out/"};
+  for (int N = 0; N < 3; ++N) {
+    Args.push_back(Temp.Path() + "heavy" + std::to_string(N) + ".swf");
+    WriteFileBytes(Args.back(), Heavy);
+  }
+  TRun R = Run(Args);
+  EXPECT_EQ(R.Status, 0) << R.Err;
+  EXPECT_EQ(R.Err, "") << "no terminal, no line";
+
+  // On a pseudo-terminal: rewritten in place, and cleared at the end.
+  std::string Inner = Quote(QUILLORY_EXTRACT);
+  for (const std::string& A : Args) Inner += " " + Quote(A);
+  const std::string Typed = Temp.Path() + "typescript.txt";
+  const auto OnTerminal = [&](const std::string& Extra) {
+    const std::string Command = "script -qec " + Quote(Inner + Extra + " >/dev/null") +
+                                " /dev/null >" + Quote(Typed) + " 2>&1 </dev/null";
+    const int Raw = std::system(Command.c_str());
+    EXPECT_EQ(WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, 0);
+    return ReadText(Typed);
+  };
+  const std::string Shown = OnTerminal("");
+  EXPECT_NE(Shown.find("\r\033[K"), std::string::npos) << Shown;
+  EXPECT_NE(Shown.find(" of 3 movies, "), std::string::npos) << Shown;
+  EXPECT_NE(Shown.find(" pictures saved, 0:0"), std::string::npos) << Shown;
+  EXPECT_TRUE(Shown.ends_with("\r\033[K")) << Shown;
+  EXPECT_EQ(OnTerminal(" --quiet"), "");
+}
+
+TEST_F(ExtractToolTest, VersionAndQuiet) {
+  TRun R = Run({"--version"});
+  EXPECT_EQ(R.Status, 0);
+  EXPECT_EQ(R.Out, std::string("quillory-extract ") + QUILLORY_VERSION + "\n");
+  const std::string Path =
+      Movie("scene.swf", TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4))).End());
+  const std::string Text = Temp.Path() + "notes.swf";
+  WriteFileBytes(Text, {'#'});
+  R = Run({"-q", "--out", Temp.Path() + "out/", Path, Text});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Out, "") << "no line per movie";
+  EXPECT_NE(R.Err.find(Text + ": The file is not an SWF movie"), std::string::npos)
+      << "problems are still told";
+  EXPECT_TRUE(FileExists(Temp.Path() + "out/scene.swf/JPEG/Image0.jpg"));
+}
+
 // ---------------------------------------------------------------------------
 // LZMA movies and cut compressed bodies
 // ---------------------------------------------------------------------------
@@ -432,8 +665,8 @@ TEST_F(ExtractToolTest, LzmaMoviesSaveWhatTheirPlainAndZlibVersionsSave) {
 
     std::string Images = Folder + "images/";
     ASSERT_EQ(mkdir(Images.c_str(), 0777), 0);
-    TWorkspace W(Folder + "work/");
-    ResetWorkspace(W, 150);
+    TWorkspace W;
+    ResetWorkspace(W);
     DropPictureStores(W);
     TWalkResult Walk = OpenAndExtract(W, Folder + "scene.swf", Images, nullptr);
     EXPECT_TRUE(Walk.Loaded && Walk.HeaderRead && Walk.Complete);
@@ -493,8 +726,8 @@ TEST_F(ExtractToolTest, CutCompressedMoviesKeepThePicturesBeforeTheCutAndSayThey
     // How much decoded, as the core tells it.
     std::string Images = Temp.Path() + "images/";
     mkdir(Images.c_str(), 0777);
-    TWorkspace W(Temp.Path() + "work/");
-    ResetWorkspace(W, 150);
+    TWorkspace W;
+    ResetWorkspace(W);
     DropPictureStores(W);
     TWalkResult Walk = OpenAndExtract(W, Path, Images, nullptr);
     EXPECT_EQ(Walk.Signature, C.Signature);
@@ -545,6 +778,404 @@ TEST_F(ExtractToolTest, BodiesThatCannotBeExpandedAndFilesThatAreNoMovies) {
     EXPECT_NE(R.Err.find("quillory-extract: " + Path + ": " + C.Sentence + "\n"), std::string::npos)
         << R.Err;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Files replaced whole, stopped runs, outputs that cannot be written
+// ---------------------------------------------------------------------------
+
+// The temporary files of output files below Folder: none may be left.
+std::vector<std::string> Temporaries(const std::string& Folder) {
+  std::vector<std::string> Found;
+  std::error_code Ignored;
+  for (const auto& E : fs::recursive_directory_iterator(Folder, Ignored))
+    if (IsOutputTemporaryName(E.path().filename().string())) Found.push_back(E.path().string());
+  return Found;
+}
+
+TEST_F(ExtractToolTest, APlantedLinkIsReplacedByThePictureAndItsTargetKept) {
+  const std::string Path = Movie("scene.swf", AllKinds());
+  const std::string Fresh = Temp.Path() + "fresh/", Out = Temp.Path() + "out/";
+  ASSERT_EQ(Run({"--out", Fresh, Path}).Status, 0);
+  const std::string Precious = Temp.Path() + "precious.txt";
+  const TBytes Kept = {'k', 'e', 'e', 'p'};
+  WriteFileBytes(Precious, Kept);
+  const char* Planted[] = {"JPEG/Image0.jpg", "BMP/Image3.bmp", "PNG/Image4.png"};
+  for (const char* Sub : {"JPEG", "BMP", "PNG"}) fs::create_directories(Out + "scene.swf/" + Sub);
+  for (const char* File : Planted) fs::create_symlink(Precious, Out + "scene.swf/" + File);
+
+  TRun R = Run({"--out", Out, Path});
+  EXPECT_EQ(R.Status, 0) << R.Err;
+  EXPECT_EQ(ReadFileBytes(Precious), Kept);
+  for (const char* File : Planted) EXPECT_FALSE(fs::is_symlink(Out + "scene.swf/" + File)) << File;
+  EXPECT_TRUE(Tree(Out + "scene.swf") == Tree(Fresh + "scene.swf"));
+}
+
+// A small file system of its own for a test; only root can mount one.
+class TSmallFileSystem {
+ public:
+  TSmallFileSystem(const std::string& Path, const char* Options) : FPath(Path) {
+    fs::create_directories(Path);
+    Mounted = geteuid() == 0 && mount("tmpfs", Path.c_str(), "tmpfs", 0, Options) == 0;
+  }
+  ~TSmallFileSystem() {
+    if (Mounted) umount2(FPath.c_str(), MNT_DETACH);
+  }
+  bool Mounted = false;
+
+ private:
+  std::string FPath;
+};
+
+TEST_F(ExtractToolTest, AFullDiskLeavesNoPartOfAPictureAndTheSmallerOnesAreStillSaved) {
+  const std::string Out = Temp.Path() + "full/";
+  TSmallFileSystem Disk(Out, "size=2m");
+  if (!Disk.Mounted) GTEST_SKIP() << "mounting a 2 MB tmpfs needs root; not tried or refused";
+  std::vector<uint32_t> Large(1500 * 1500);
+  for (size_t i = 0; i < Large.size(); ++i) Large[i] = 0xFF000000u | uint32_t(i % 1500) * 0x010101u;
+  std::vector<uint32_t> Small = {0x80FF0000, 0xFF00FF00, 0x000000FF, 0x40102030};
+  const TBytes Jpeg = EncodeJPEG(Pattern(16, 8));
+  const std::string Path =
+      Movie("disk.swf", TMovieBuilder(true)
+                            .DefineBitsLossless(1, 5, 1500, 1500, ARGBData(Large))
+                            .DefineBitsJPEG2(2, Jpeg)
+                            .DefineBitsLossless2(3, 5, 2, 2, ARGBData(Small))
+                            .End());
+  // One picture after the other: side by side, the large one's temporary
+  // file could fill the disk while a small one is being written.
+  TRun R = Run({"--out", Out, "-j", "1", Path});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Out, Path + ": 2 pictures saved\n");
+  EXPECT_EQ(R.Err, "quillory-extract: " + Path + ": cannot write " + Out +
+                       "disk.swf/BMP/Image0.bmp: No space left on device.\n");
+  // Nothing of the 6.75 MB picture, and the two small ones whole.
+  const auto Files = Tree(Out + "disk.swf");
+  std::set<std::string> Names;
+  for (const auto& [Name, Bytes] : Files) Names.insert(Name);
+  EXPECT_EQ(Names, (std::set<std::string>{"BMP", "JPEG", "PNG", "JPEG/Image1.jpg", "BMP/Image2.bmp",
+                                          "PNG/Image2.png"}));
+  EXPECT_EQ(Files.at("JPEG/Image1.jpg"), Jpeg);
+  EXPECT_NO_THROW(ReadPNG(Out + "disk.swf/PNG/Image2.png"));
+}
+
+// The tool as a process of its own that the test stops itself, with the
+// signals' default handling and none blocked, as a terminal or a service
+// manager would have it (a shell's background job would ignore SIGINT).
+class TChild {
+ public:
+  TChild(const std::vector<std::string>& Args, const std::string& Folder, const std::string& TmpDir)
+      : FFolder(Folder) {
+    std::vector<std::string> Argv = {QUILLORY_EXTRACT};
+    Argv.insert(Argv.end(), Args.begin(), Args.end());
+    std::vector<char*> ArgvP;
+    for (std::string& A : Argv) ArgvP.push_back(A.data());
+    ArgvP.push_back(nullptr);
+    // Its working folder goes into TmpDir, where the test looks for it.
+    std::vector<std::string> Env;
+    for (char** E = environ; *E; ++E)
+      if (std::string(*E).rfind("TMPDIR=", 0) != 0) Env.push_back(*E);
+    Env.push_back("TMPDIR=" + TmpDir);
+    std::vector<char*> EnvP;
+    for (std::string& E : Env) EnvP.push_back(E.data());
+    EnvP.push_back(nullptr);
+
+    posix_spawn_file_actions_t Files;
+    posix_spawn_file_actions_init(&Files);
+    posix_spawn_file_actions_addopen(&Files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Files, 1, (Folder + "child-out.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Files, 2, (Folder + "child-err.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t Attributes;
+    posix_spawnattr_init(&Attributes);
+    sigset_t Stops, None;
+    sigemptyset(&Stops);
+    sigaddset(&Stops, SIGINT);
+    sigaddset(&Stops, SIGTERM);
+    sigemptyset(&None);
+    posix_spawnattr_setsigdefault(&Attributes, &Stops);
+    posix_spawnattr_setsigmask(&Attributes, &None);
+    posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    if (posix_spawn(&FPid, QUILLORY_EXTRACT, &Files, &Attributes, ArgvP.data(), EnvP.data()) != 0)
+      FPid = -1;
+    posix_spawn_file_actions_destroy(&Files);
+    posix_spawnattr_destroy(&Attributes);
+  }
+  ~TChild() {
+    if (FPid > 0) {
+      kill(FPid, SIGKILL);
+      waitpid(FPid, nullptr, 0);
+    }
+  }
+
+  // Waits, while it runs, until Condition holds; false when it ended first.
+  template <typename TCondition>
+  bool RunningUntil(TCondition Condition) {
+    const auto Give = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (FPid > 0 && std::chrono::steady_clock::now() < Give) {
+      if (Condition()) return true;
+      if (waitpid(FPid, &FStatus, WNOHANG) == FPid) {
+        FPid = -FPid;
+        return false;
+      }
+      usleep(1000);
+    }
+    return false;
+  }
+  void Signal(int Number) { kill(FPid, Number); }
+  // Its exit status, or minus the signal that ended it.
+  TRun Wait() {
+    if (FPid > 0 && waitpid(FPid, &FStatus, 0) == FPid) FPid = -FPid;
+    TRun R;
+    R.Status = WIFEXITED(FStatus) ? WEXITSTATUS(FStatus) : -WTERMSIG(FStatus);
+    R.Out = ReadText(FFolder + "child-out.txt");
+    R.Err = ReadText(FFolder + "child-err.txt");
+    return R;
+  }
+
+ private:
+  std::string FFolder;
+  pid_t FPid = -1;
+  int FStatus = 0;
+};
+
+// 24 large pictures with alpha, all alike, so a run takes a while and every
+// file it writes is known; and one of them alone.
+constexpr int BigCount = 24;
+TBytes BigPictureBody() {
+  std::vector<uint32_t> Argb(1024 * 1024);
+  for (size_t i = 0; i < Argb.size(); ++i) Argb[i] = 0x80000000u | uint32_t(i % 1021) * 0x010203u;
+  return LosslessBody(1, 5, 1024, 1024, ARGBData(Argb), 0);
+}
+
+class StoppedRunTest : public ExtractToolTest {
+ protected:
+  void SetUp() override {
+    const TBytes Body = BigPictureBody();
+    TMovieBuilder Big(true);
+    for (int N = 0; N < BigCount; ++N) Big.Tag(36, Body);
+    BigMovie = Movie("big.swf", Big.End());
+    fs::create_directory(Temp.Path() + "one");
+    const std::string One = Movie("one/big.swf", TMovieBuilder(true).Tag(36, Body).End());
+    ASSERT_EQ(Run({"--out", Temp.Path() + "ref/", One}).Status, 0);
+    Bmp = ReadFileBytes(Temp.Path() + "ref/big.swf/BMP/Image0.bmp");
+    Png = ReadFileBytes(Temp.Path() + "ref/big.swf/PNG/Image0.png");
+    ASSERT_GT(Bmp.size(), 3000000u);
+    ASSERT_FALSE(Png.empty());
+  }
+
+  // Every file under the big movie's folder with a final name whole: a
+  // folder, or exactly the picture's BMP or PNG.
+  void ExpectEveryFileWhole(const std::string& Folder) {
+    for (const auto& [Name, Bytes] : Tree(Folder)) {
+      if (Bytes == TBytes{'/'} || IsOutputTemporaryName(fs::path(Name).filename().string()))
+        continue;
+      EXPECT_TRUE(Bytes == (Name.ends_with(".bmp") ? Bmp : Png)) << Name << " " << Bytes.size();
+    }
+  }
+
+  std::string BigMovie;
+  TBytes Bmp, Png;
+};
+
+std::string NotSaved(int32_t First, int32_t Last) {
+  return First == Last ? "picture " + std::to_string(First) + "; it was not saved."
+                       : "pictures " + std::to_string(First) + " to " + std::to_string(Last) +
+                             "; they were not saved.";
+}
+
+// Past the walk of the big movie and into its pictures: one is written, and
+// another is in hand.
+bool WritingPictures(const std::string& Folder) {
+  return fs::exists(Folder + "BMP/Image0.bmp") && !Temporaries(Folder).empty();
+}
+
+TEST_F(StoppedRunTest, AStopSignalFinishesThePicturesInHandAndSaysTheRunWasStopped) {
+  const std::string First = Movie("first.swf", AllKinds()), After = Movie("after.swf", AllKinds());
+  // With two workers the movie after the big one is in hand beside it, and
+  // small enough to be finished before the signal.
+  struct TCase {
+    int Signal;
+    const char* Name;
+    const char* Jobs;
+    bool AfterFinished;
+  } Cases[] = {{SIGTERM, "SIGTERM", "1", false}, {SIGINT, "SIGINT", "2", true}};
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    const std::string Run = Temp.Path() + C.Name + "/";
+    const std::string Out = Run + "out/", TmpDir = Run + "tmp/", Report = Run + "report.jsonl";
+    fs::create_directories(TmpDir);
+    TChild Child({"-j", C.Jobs, "--out", Out, "--report", Report, First, BigMovie, After}, Run,
+                 TmpDir);
+    ASSERT_TRUE(Child.RunningUntil([&] { return WritingPictures(Out + "big.swf/"); }))
+        << "the run ended before the pictures of big.swf were being written";
+    Child.Signal(C.Signal);
+    const TRun R = Child.Wait();
+    EXPECT_EQ(R.Status, 128 + C.Signal) << R.Err;
+
+    // The usual lines for the movies it dealt with, none for one not started.
+    const std::string Head = First + ": 6 pictures saved\n" + BigMovie + ": ";
+    ASSERT_EQ(R.Out.rfind(Head, 0), 0u) << R.Out;
+    const int32_t Saved = std::atoi(R.Out.c_str() + Head.size());
+    EXPECT_GT(Saved, 0);
+    EXPECT_LT(Saved, BigCount);
+    EXPECT_EQ(R.Out, Head + std::to_string(Saved) + (Saved == 1 ? " picture" : " pictures") +
+                         " saved\n" + (C.AfterFinished ? After + ": 6 pictures saved\n" : ""));
+    EXPECT_EQ(R.Err, "quillory-extract: " + BigMovie + ": the run was stopped before " +
+                         NotSaved(Saved, BigCount - 1) +
+                         "\nquillory-extract: the run was stopped by " + C.Name + ": " +
+                         (C.AfterFinished ? "2" : "1") + " of 3 movies finished.\n");
+
+    // Exactly the pictures it told of, each whole, and nothing else.
+    std::map<std::string, TBytes> Expected = {{"BMP", {'/'}}, {"JPEG", {'/'}}, {"PNG", {'/'}}};
+    for (int32_t N = 0; N < Saved; ++N) {
+      Expected["BMP/Image" + std::to_string(N) + ".bmp"] = Bmp;
+      Expected["PNG/Image" + std::to_string(N) + ".png"] = Png;
+    }
+    const auto Files = Tree(Out + "big.swf");
+    EXPECT_TRUE(Files == Expected) << Files.size() << " files for " << Expected.size();
+    EXPECT_TRUE(Temporaries(Out).empty());
+    EXPECT_TRUE(C.AfterFinished ? Tree(Out + "after.swf") == Tree(Out + "first.swf")
+                                : !fs::exists(Out + "after.swf"));
+    EXPECT_TRUE(fs::is_empty(TmpDir)) << "its working folder is left";
+
+    // A whole line for each movie finished, none for the one stopped.
+    std::istringstream Lines(ReadText(Report));
+    std::vector<std::string> L;
+    for (std::string Line; std::getline(Lines, Line);) L.push_back(Line);
+    ASSERT_EQ(L.size(), C.AfterFinished ? 2u : 1u) << ReadText(Report);
+    EXPECT_EQ(L[0].rfind("{\"movie\":\"" + First + "\"", 0), 0u) << L[0];
+    if (C.AfterFinished) {
+      EXPECT_EQ(L[1].rfind("{\"movie\":\"" + After + "\"", 0), 0u) << L[1];
+    }
+    for (const std::string& Line : L) EXPECT_TRUE(Line.ends_with("]}")) << Line;
+    EXPECT_TRUE(ReadText(Report).ends_with("\n"));
+  }
+}
+
+TEST_F(StoppedRunTest, ASecondSignalEndsTheRunAtOnceWithNoFileTornOrLeftBehind) {
+  const std::string After = Movie("after.swf", AllKinds());
+  for (const char* Jobs : {"1", "2"}) {
+    SCOPED_TRACE(Jobs);
+    const std::string Run = Temp.Path() + "jobs" + Jobs + "/";
+    const std::string Out = Run + "out/", TmpDir = Run + "tmp/", Report = Run + "report.jsonl";
+    fs::create_directories(TmpDir);
+    TChild Child({"-j", Jobs, "--out", Out, "--report", Report, BigMovie, After}, Run, TmpDir);
+    ASSERT_TRUE(Child.RunningUntil([&] { return WritingPictures(Out + "big.swf/"); }));
+    // Two different signals, so they cannot merge into one; SIGINT is taken first.
+    Child.Signal(SIGINT);
+    Child.Signal(SIGTERM);
+    const TRun R = Child.Wait();
+    EXPECT_EQ(R.Status, 128 + SIGINT) << R.Err;
+    EXPECT_EQ(R.Err, "quillory-extract: stopped at once by SIGTERM.\n");
+    EXPECT_EQ(R.Out, "");
+    ExpectEveryFileWhole(Out + "big.swf");
+    EXPECT_TRUE(Temporaries(Out).empty());
+    EXPECT_TRUE(fs::is_empty(TmpDir)) << "its working folder is left";
+    EXPECT_EQ(ReadText(Report), "");  // the big movie, first, was not finished
+  }
+}
+
+// A kill leaves its temporary file; the next run into that folder removes it.
+TEST_F(StoppedRunTest, WhatAKilledRunLeftIsRemovedByTheNextRunIntoTheSameFolder) {
+  const std::string Out = Temp.Path() + "out/", TmpDir = Temp.Path() + "tmp/";
+  fs::create_directories(TmpDir);
+  {
+    TChild Child({"-j", "1", "--out", Out, BigMovie}, Temp.Path(), TmpDir);
+    ASSERT_TRUE(Child.RunningUntil([&] { return WritingPictures(Out + "big.swf/"); }));
+    Child.Signal(SIGKILL);
+    EXPECT_EQ(Child.Wait().Status, -SIGKILL);
+  }
+  ASSERT_FALSE(Temporaries(Out).empty());
+  ExpectEveryFileWhole(Out + "big.swf");
+
+  fs::create_directory(Temp.Path() + "again");
+  const std::string Again =
+      Movie("again/big.swf", TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4))).End());
+  EXPECT_EQ(Run({"--out", Out, Again}).Status, 0);
+  EXPECT_TRUE(Temporaries(Out).empty());
+}
+
+// Outputs that cannot take any picture get one sentence per movie instead of
+// one per picture; movies that cannot be read are passed over. As an
+// ordinary user, for whom permissions hold.
+TEST_F(ExtractToolTest, OutputsThatCannotBeWrittenAndMoviesThatCannotBeReadGetOneSentenceEach) {
+  std::string AsUser;
+  if (geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv to run as a user";
+    AsUser = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  fs::permissions(Temp.Path(), fs::perms(0755));
+  const auto Writable = [](const std::string& Folder) {
+    fs::create_directories(Folder);
+    fs::permissions(Folder, fs::perms(0777));
+  };
+  const std::string A = Movie("a.swf", AllKinds()), B = Movie("b.swf", AllKinds());
+  const std::string C = Movie("c.swf", AllKinds());
+  const auto Say = [](const std::string& Movie, const std::string& Sentence) {
+    return "quillory-extract: " + Movie + ": " + Sentence + "\n";
+  };
+
+  // The output folder is a file.
+  const std::string File = Temp.Path() + "file.txt";
+  WriteFileBytes(File, {'x'});
+  TRun R = Run({"--out", File, A, B}, QUILLORY_EXTRACT, AsUser);
+  EXPECT_EQ(R.Status, 1);
+  for (const std::string& M : {A, B})
+    EXPECT_NE(R.Err.find(Say(M, "cannot save into " + File +
+                                    ": it is a file, not a folder. Nothing was saved.")),
+              std::string::npos)
+        << R.Err;
+  EXPECT_EQ(R.Err.size(),
+            Say(A, "cannot save into " + File + ": it is a file, not a folder. Nothing was saved.")
+                    .size() *
+                2);
+  EXPECT_EQ(R.Out, A + ": 0 pictures saved\n" + B + ": 0 pictures saved\n");
+
+  // An output folder the user may not write into.
+  const std::string Locked = Temp.Path() + "locked/";
+  fs::create_directory(Locked);
+  fs::permissions(Locked, fs::perms(0555));
+  R = Run({"--out", Locked, A, B}, QUILLORY_EXTRACT, AsUser);
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Err, Say(A, "cannot create the folder " + Locked +
+                              "a.swf/: Permission denied. Nothing was saved.") +
+                       Say(B, "cannot create the folder " + Locked +
+                                  "b.swf/: Permission denied. Nothing was saved."));
+
+  // A movie's folder with a JPEG/ the user may not write, one that is a link
+  // to elsewhere, and a good one after them.
+  const std::string Out = Temp.Path() + "out/", Elsewhere = Temp.Path() + "elsewhere/";
+  Writable(Out);
+  for (const char* Sub : {"", "BMP", "PNG"}) Writable(Out + "a.swf/" + Sub);
+  fs::create_directory(Out + "a.swf/JPEG");
+  fs::permissions(Out + "a.swf/JPEG", fs::perms(0555));
+  Writable(Elsewhere);
+  fs::create_directory_symlink(Elsewhere, Out + "b.swf");
+  R = Run({"--out", Out, A, B, C}, QUILLORY_EXTRACT, AsUser);
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Err, Say(A, "cannot write into the folder " + Out +
+                              "a.swf/JPEG/: Permission denied. Nothing was saved.") +
+                       Say(B, "the folder " + Out +
+                                  "b.swf/ is a symbolic link; nothing is saved through it. "
+                                  "Nothing was saved."));
+  EXPECT_EQ(R.Out,
+            A + ": 0 pictures saved\n" + B + ": 0 pictures saved\n" + C + ": 6 pictures saved\n");
+  EXPECT_TRUE(fs::is_empty(Elsewhere));
+  EXPECT_TRUE(Temporaries(Out).empty());
+
+  // A folder named like a movie (searched, and found to hold none), and a
+  // movie the user may not read.
+  const std::string Folder = Temp.Path() + "folder.swf";
+  fs::create_directory(Folder);
+  const std::string Secret = Movie("secret.swf", AllKinds());
+  fs::permissions(Secret, fs::perms::none);
+  R = Run({"--out", Out, Folder, Secret, C}, QUILLORY_EXTRACT, AsUser);
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_EQ(R.Err,
+            Say(Folder, "no movie (*.swf) was found in this folder.") +
+                Say(Secret, "The file cannot be read: Permission denied. Nothing was extracted."));
+  EXPECT_EQ(R.Out, C + ": 6 pictures saved\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -693,6 +1324,58 @@ TEST_F(ExtractToolTest, CorpusCutAndLzmaMoviesAreSaidToBeDamaged) {
   EXPECT_EQ(R.Err, "quillory-extract: " + Lzma +
                        ": The movie is damaged: its LZMA-compressed body could not be decoded. "
                        "No picture was found.\n");
+}
+
+// What the reader notices in a movie belongs to that movie's walk: --verbose
+// prints it, and movies walked side by side never take or clear each other's
+// entries.
+TEST_F(ExtractToolTest, VerbosePrintsEachMoviesOwnLog) {
+  // A compressed movie of version 5 makes the header warn (32782); a lossless
+  // record declaring 65535 x 65535 pixels over a few bytes has its block
+  // refused (32791) in the record that starts after the 21-byte header.
+  std::vector<std::string> Args = {"--out", Temp.Path() + "out", "-j", "2", "--verbose"};
+  for (int i = 0; i < 8; ++i) {
+    const std::string Name = (i % 2 ? "huge" : "old") + std::to_string(i) + ".swf";
+    if (i % 2)
+      Args.push_back(Movie(Name, TMovieBuilder(true).DefineBitsLossless(1, 5, 65535, 65535,
+                                                                          TBytes(16))));
+    else
+      Args.push_back(Movie(Name, TMovieBuilder(true, 5).DefineBitsJPEG2(
+                                     1, EncodeJPEG(Pattern(4, 4)))));
+  }
+  const TRun R = Run(Args);
+  EXPECT_EQ(R.Status, 1) << R.Err;  // the huge pictures are not saved
+  std::map<std::string, std::vector<std::string>> Logs;
+  std::istringstream Lines(R.Err);
+  for (std::string Line; std::getline(Lines, Line);) {
+    const size_t At = Line.find(": log: ");
+    if (At == std::string::npos) continue;
+    const std::string Path = Line.substr(std::string("quillory-extract: ").size(),
+                                         At - std::string("quillory-extract: ").size());
+    Logs[fs::path(Path).filename().string()].push_back(Line.substr(At + 7));
+  }
+  ASSERT_EQ(Logs.size(), 8u) << R.Err;
+  for (const auto& [Name, Entries] : Logs) {
+    SCOPED_TRACE(Name);
+    ASSERT_EQ(Entries.size(), 1u);
+    if (Name.rfind("old", 0) == 0)
+      EXPECT_EQ(Entries[0].rfind("code 32782 at byte 0: ", 0), 0u) << Entries[0];
+    else
+      EXPECT_EQ(Entries[0].rfind("code 32791 at byte 21: ", 0), 0u) << Entries[0];
+  }
+
+  // Without the switch the log stays quiet.
+  Args.erase(Args.begin() + 4);
+  EXPECT_EQ(Run(Args).Err.find(": log: "), std::string::npos);
+}
+
+TEST_F(ExtractToolTest, VerbosePrintsTheLogOfADamagedCorpusMovie) {
+  const std::string Movie = std::string(QUILLORY_CORPUS_DIR) + "/lzma-malformed.swf";
+  if (!FileExists(Movie)) GTEST_SKIP() << "the sample movies are not in " << QUILLORY_CORPUS_DIR;
+  const TRun R = Run({"--out", Temp.Path() + "out", "--verbose", Movie});
+  EXPECT_EQ(R.Status, 1);
+  EXPECT_NE(R.Err.find(Movie + ": log: code 32770 at byte 0: "), std::string::npos) << R.Err;
+  EXPECT_NE(R.Err.find(Movie + ": log: code 32781 at byte 0: "), std::string::npos) << R.Err;
 }
 
 }  // namespace
