@@ -8,6 +8,7 @@
 #include "app/Lang.h"
 #include "app/LinkLabel.h"
 #include "app/Product.h"
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -90,7 +91,7 @@ void TFAbout::SetBorder(TBorder Border) {
 
 void TFAbout::showEvent(QShowEvent* Event) {
   if (!Event->spontaneous()) {
-    const std::string File = FindFileNoCase(FSettings.ProgramDir, "Lang.ini");
+    const std::string File = FindResourceFile(FSettings.ProgramDir, "Lang.ini");
     setWindowTitle(
         QString::fromUtf8(IniReadString(File, LangName::FAbout, FSettings.Language, DefaultTitle)));
     ApplyTexts();
@@ -102,13 +103,16 @@ void TFAbout::showEvent(QShowEvent* Event) {
 void TFAbout::ApplyTexts() {
   // The box's own words in the current language; a text Lang.ini lacks
   // keeps the box's English one.
-  const std::string File = FindFileNoCase(FSettings.ProgramDir, "Lang.ini");
+  const std::string File = FindResourceFile(FSettings.ProgramDir, "Lang.ini");
   const auto Apply = [&](QLabel* Label, const char* Key, const QString& English) {
     const QString Text = QString::fromUtf8(IniReadString(File, Key, FSettings.Language, ""));
     Label->setText(Text.isEmpty() ? English : Text);
     Label->adjustSize();
   };
   Apply(Label2, mesAboutBuild, QLatin1String(Product::Build));
+  // Lang.ini says "Build %1": the number is the build's own.
+  Label2->setText(Label2->text().replace(QLatin1String("%1"), QLatin1String(QUILLORY_VERSION)));
+  Label2->adjustSize();
   Apply(Label3, mesAboutRights, QString::fromUtf8(Product::RightsNotice));
   Apply(Label4, mesAboutWebsite, QStringLiteral("Website:"));
   Apply(Label5, mesAboutSupport, QStringLiteral("Support"));

@@ -34,7 +34,6 @@ void TThumbnailGridModel::SetRootNodeCount(int Count) {
     endInsertRows();
   } else {
     beginRemoveRows(QModelIndex(), Count, FRowCount - 1);
-    FRows.erase(FRows.lower_bound(Count), FRows.end());
     FRowCount = Count;
     endRemoveRows();
   }
@@ -53,19 +52,15 @@ void TThumbnailGridModel::DeleteColumn(int Index) {
   endRemoveColumns();
 }
 
-const TSWFPictures& TThumbnailGridModel::RowPictures(int Row) const {
-  auto Found = FRows.find(Row);
-  if (Found != FRows.end()) return Found->second;
-  // The row is made now: its own copies of the thumbnails it shows.
+TSWFPictures TThumbnailGridModel::RowPictures(int Row) const {
   const int32_t Columns = std::max(0, FWorkspace.ColumnsPerRow);
   const int32_t Count = FWorkspace.Pictures.Count;
   TSWFPictures Pictures(static_cast<size_t>(Columns));
-  for (int32_t J = 0; J < Columns; ++J) {
+  for (int32_t J = 0; J < Columns && Thumbnail; ++J) {
     const int64_t N = int64_t(Row) * Columns + J;
-    if (N < Count && N < int64_t(FWorkspace.Thumbnails.size()))
-      Pictures[size_t(J)] = FWorkspace.Thumbnails[size_t(N)];
+    if (N < Count) Pictures[size_t(J)] = Thumbnail(int32_t(N));
   }
-  return FRows.emplace(Row, std::move(Pictures)).first->second;
+  return Pictures;
 }
 
 QPoint TThumbnailDelegate::ThumbnailOrigin(const QRect& Cell, const QSize& Thumb) {
@@ -92,11 +87,11 @@ void TThumbnailDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Op
     Painter->drawRoundedRect(QRectF(Option.rect).adjusted(3.5, 1.5, -1.5, -3.5), 6, 6);
     Painter->restore();
   }
-  const TSWFPictures& Row = Model->RowPictures(Index.row());
-  const size_t Slot = size_t(Index.column());
-  if (Slot >= Row.size() || Row[Slot].isNull()) return;
-  const QImage& Thumb = Row[Slot];
-  Painter->drawImage(ThumbnailOrigin(Option.rect, Thumb.size()), Thumb);
+  const int64_t N = int64_t(Index.row()) * std::max(1, Model->ColumnCount()) + Index.column();
+  if (!Model->Thumbnail || N >= Model->PictureCount()) return;
+  // A thumbnail not made yet leaves its cell empty until it comes.
+  const QImage Thumb = Model->Thumbnail(int32_t(N));
+  if (!Thumb.isNull()) Painter->drawImage(ThumbnailOrigin(Option.rect, Thumb.size()), Thumb);
 }
 
 QSize TThumbnailDelegate::sizeHint(const QStyleOptionViewItem& Option, const QModelIndex&) const {
@@ -130,6 +125,39 @@ TThumbnailGrid::TThumbnailGrid(const TViewWorkspace& Workspace, QWidget* Parent)
   setFont(Bold);
   connect(this, &QAbstractItemView::clicked, this,
           [this](const QModelIndex& Index) { emit CellClicked(Index.row(), Index.column()); });
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TThumbnailGrid::ViewChanged);
+  connect(FModel, &QAbstractItemModel::rowsInserted, this, &TThumbnailGrid::ViewChanged);
+  connect(FModel, &QAbstractItemModel::columnsInserted, this, &TThumbnailGrid::ViewChanged);
+  connect(FModel, &QAbstractItemModel::columnsRemoved, this, &TThumbnailGrid::ViewChanged);
+}
+
+void TThumbnailGrid::resizeEvent(QResizeEvent* Event) {
+  QTableView::resizeEvent(Event);
+  emit ViewChanged();
+}
+
+std::vector<int32_t> TThumbnailGrid::PicturesToShow(int Reach, size_t& InView) const {
+  std::vector<int32_t> Numbers;
+  InView = 0;
+  const int Rows = FModel->RootNodeCount(), Columns = FModel->ColumnCount();
+  if (Rows <= 0 || Columns <= 0) return Numbers;
+  const int Height = std::max(1, DefaultNodeHeight());
+  int First = rowAt(0), Last = rowAt(std::max(0, viewport()->height() - 1));
+  if (First < 0) First = 0;
+  if (Last < 0) Last = std::min(Rows - 1, First + viewport()->height() / Height);
+  const auto AddRow = [&](int Row) {
+    for (int J = 0; J < Columns; ++J) {
+      const int64_t N = int64_t(Row) * Columns + J;
+      if (N < FWorkspace.Pictures.Count) Numbers.push_back(int32_t(N));
+    }
+  };
+  for (int Row = First; Row <= Last; ++Row) AddRow(Row);
+  InView = Numbers.size();
+  // Below first, where a reader goes next, then above.
+  const int Screen = std::max(1, Last - First + 1);
+  for (int Row = Last + 1; Row <= std::min(Rows - 1, Last + Reach * Screen); ++Row) AddRow(Row);
+  for (int Row = First - 1; Row >= std::max(0, First - Reach * Screen); --Row) AddRow(Row);
+  return Numbers;
 }
 
 void TThumbnailGrid::AddColumn(int Width) {
@@ -241,80 +269,4 @@ void TThumbnailGrid::wheelEvent(QWheelEvent* Event) {
   FWheelRows -= double(Pixels) / RowHeight;
   QScrollBar* Bar = verticalScrollBar();
   Bar->setValue(Bar->value() - Pixels);
-}
-
-namespace {
-
-uint32_t LE16(const uint8_t* P) {
-  return uint32_t(P[0]) | uint32_t(P[1]) << 8;
-}
-uint32_t LE32(const uint8_t* P) {
-  return LE16(P) | LE16(P + 2) << 16;
-}
-uint32_t BE16(const uint8_t* P) {
-  return uint32_t(P[0]) << 8 | P[1];
-}
-uint32_t BE32(const uint8_t* P) {
-  return BE16(P) << 16 | BE16(P + 2);
-}
-
-// The frame size of a JPEG stream: its first start-of-frame segment. The
-// segments are walked by their lengths; bytes between them are skipped.
-QSize JPEGFrameSize(const uint8_t* Data, uint32_t Size) {
-  uint32_t At = 0;
-  while (At + 1 < Size) {
-    if (Data[At] != 0xFF) {
-      ++At;
-      continue;
-    }
-    const uint8_t Marker = Data[At + 1];
-    if (Marker == 0xFF) {  // fill byte
-      ++At;
-      continue;
-    }
-    if (Marker == 0x00 || Marker == 0x01 || Marker == 0xD8 || Marker == 0xD9 ||
-        (Marker >= 0xD0 && Marker <= 0xD7)) {  // no length of their own
-      At += 2;
-      continue;
-    }
-    if (At + 4 > Size) break;
-    const uint32_t Length = BE16(Data + At + 2);
-    const bool Frame =
-        Marker >= 0xC0 && Marker <= 0xCF && Marker != 0xC4 && Marker != 0xC8 && Marker != 0xCC;
-    if (Frame) {
-      if (At + 9 > Size) break;
-      return QSize(int(BE16(Data + At + 7)), int(BE16(Data + At + 5)));
-    }
-    if (Marker == 0xDA) break;  // the scan: no frame header came first
-    At += 2 + Length;
-  }
-  return {};
-}
-
-}  // namespace
-
-TPictureFacts PictureFacts(const TPictureList& Pictures, int32_t Number) {
-  TPictureFacts Facts;
-  const TPictureList::TBlock Block = Pictures.Primary(Number);
-  const uint8_t* D = Block.Data;
-  const uint32_t Size = D ? Block.Size : 0;
-  static const uint8_t PNGSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (Size >= 26 && D[0] == 'B' && D[1] == 'M') {
-    Facts.Kind = QStringLiteral("BMP");
-    const int64_t Height = int32_t(LE32(D + 22));
-    Facts.Size = QSize(int(int32_t(LE32(D + 18))), int(std::abs(Height)));
-  } else if (Size >= 24 && std::equal(PNGSignature, PNGSignature + 8, D)) {
-    Facts.Kind = QStringLiteral("PNG");
-    Facts.Size = QSize(int(BE32(D + 16)), int(BE32(D + 20)));
-  } else if (Size >= 10 && D[0] == 'G' && D[1] == 'I' && D[2] == 'F' && D[3] == '8') {
-    Facts.Kind = QStringLiteral("GIF");
-    Facts.Size = QSize(int(LE16(D + 6)), int(LE16(D + 8)));
-  } else {
-    Facts.Kind = QStringLiteral("JPEG");
-    Facts.Size = JPEGFrameSize(D, Size);
-  }
-  const int32_t Tag = Pictures.TagCode(Number);
-  if (Tag == 35 || Tag == 36) Facts.Kind = QStringLiteral("PNG");  // saved with their alpha
-  if (Facts.Size.width() <= 0 || Facts.Size.height() <= 0) Facts.Size = QSize();
-  return Facts;
 }

@@ -1,20 +1,19 @@
 // The thumbnail grid VDT: a list of rows, each holding ColumnsPerRow
-// thumbnails side by side. Rows are made on demand when they are painted and
-// keep their own copies of the thumbnails, so the workspace's Thumbnails can
-// be replaced without touching them; releasing the rows releases the copies.
+// thumbnails side by side. It paints the thumbnails the cache holds, leaves
+// the cells of those not made yet empty, and says whenever the rows in view
+// change, so the thumbnails of the rows in view (and near them) are made.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
-#include <map>
 #include <vector>
 
 #include "render/Render.h"
 
-// Row data: the row's own thumbnails, one slot per column (null past the
-// last picture).
+// Row data: the row's thumbnails as painted, one slot per column (null past
+// the last picture, and for those not made yet).
 using TSWFPictures = std::vector<QImage>;
 
 class TThumbnailGridModel : public QAbstractTableModel {
@@ -29,27 +28,27 @@ class TThumbnailGridModel : public QAbstractTableModel {
 
   // Tooltip of a picture, by its number; none when unset.
   std::function<QString(int32_t Number)> ToolTipText;
+  // The thumbnail of a picture as painted in its cell, by its number: null
+  // while it is not made (the mark of a picture that cannot be drawn when it
+  // cannot be).
+  std::function<QImage(int32_t Number)> Thumbnail;
 
-  // The root node count: growing adds rows not made yet, shrinking releases
-  // the rows past the new count with their thumbnails.
+  // The root node count: the rows the grid has.
   int RootNodeCount() const { return FRowCount; }
   void SetRootNodeCount(int Count);
 
   int ColumnCount() const { return FColumnCount; }
+  int32_t PictureCount() const { return FWorkspace.Pictures.Count; }
   void AddColumn();              // at the end
   void DeleteColumn(int Index);  // later columns move down one index
 
-  // The row's thumbnails, made from the workspace the first time they are
-  // asked for.
-  const TSWFPictures& RowPictures(int Row) const;
-  bool IsRowMade(int Row) const { return FRows.count(Row) > 0; }
-  int MadeRowCount() const { return int(FRows.size()); }
+  // The row's thumbnails as painted now.
+  TSWFPictures RowPictures(int Row) const;
 
  private:
   const TViewWorkspace& FWorkspace;
   int FRowCount = 0;
   int FColumnCount = 0;
-  mutable std::map<int, TSWFPictures> FRows;
 };
 
 // Draws a row's thumbnail in its cell, unscaled and centred the way the
@@ -69,14 +68,6 @@ class TThumbnailDelegate : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
 };
 
-// Kind and size of picture Number as its stored bytes tell them, without
-// decoding it: "PNG" for the two kinds with alpha, otherwise "BMP", "PNG",
-// "GIF" or "JPEG" by the data. Size is empty when the data do not say.
-struct TPictureFacts {
-  QString Kind;
-  QSize Size;
-};
-TPictureFacts PictureFacts(const TPictureList& Pictures, int32_t Number);
 
 // The grid: one cell per picture, the current picture highlighted. The
 // arrow keys, Home, End, Page Up and Page Down move the current picture
@@ -102,14 +93,21 @@ class TThumbnailGrid : public QTableView {
   void DeleteColumn(int Index) { FModel->DeleteColumn(Index); }
   int DefaultNodeHeight() const;
   void SetDefaultNodeHeight(int Height);
+  // The pictures of the rows in view, row by row, then those of the rows
+  // within Reach screens below and above them; InView tells how many of
+  // them are in view.
+  std::vector<int32_t> PicturesToShow(int Reach, size_t& InView) const;
 
  signals:
   // A cell was clicked, or reached with the keyboard: its row and column.
   void CellClicked(int Row, int Column);
+  // The rows in view may have changed (scrolled, resized, rows added).
+  void ViewChanged();
 
  protected:
   void keyPressEvent(QKeyEvent* Event) override;
   void wheelEvent(QWheelEvent* Event) override;
+  void resizeEvent(QResizeEvent* Event) override;
 
  private:
   // Where a navigation key takes the current picture; -1 when it does not move.

@@ -8,6 +8,7 @@
 
 #include "app/HelpError.h"
 #include "app/Lang.h"
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 
 THelpOpener DefaultHelpOpener(const TSettings* Settings) {
@@ -44,7 +45,7 @@ void RunHelp(const TSettings& Settings, QWidget* Owner, TFHelpError& Box, const 
     const QString Name = HelpFileName(Settings.Language);
     if (!Name.isEmpty()) {
       const QString Path =
-          QString::fromStdString(FindFileNoCase(Settings.ProgramDir, Name.toStdString()));
+          QString::fromStdString(FindResourceFile(Settings.ProgramDir, Name.toStdString()));
       QString ErrorText;
       Opened = Opener && Opener(Path, ErrorText);
       if (!Opened) {
@@ -60,7 +61,8 @@ void RunHelp(const TSettings& Settings, QWidget* Owner, TFHelpError& Box, const 
       else
         Box.exec();
     }
-  } catch (...) {
+  } catch (const std::exception& Error) {
     // Help is a courtesy: whatever else goes wrong, the program goes on.
+    qWarning("quillory: the help could not be shown: %s", Error.what());
   }
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDockWidget>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -12,12 +13,13 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 
 namespace {
 
 std::string LangFile(const std::string& ProgramDir) {
-  return FindFileNoCase(ProgramDir, "Lang.ini");
+  return FindResourceFile(ProgramDir, "Lang.ini");
 }
 
 // The toolkit's own objects (menu actions of submenus, scroll area
@@ -44,6 +46,8 @@ void Translate(QObject* Object, TTextFn Text) {
     Label->setText(Text());  // plain and link labels
   } else if (auto* Button = qobject_cast<QPushButton*>(Object)) {
     if (!qobject_cast<TFrameButton*>(Button)) Button->setText(Text());
+  } else if (auto* Check = qobject_cast<QCheckBox*>(Object)) {
+    Check->setText(Text());  // switches
   } else if (auto* Action = qobject_cast<QAction*>(Object)) {
     if (!qobject_cast<TCommandAction*>(Action)) Action->setText(Text());  // menu, toolbar items
   } else if (auto* Menu = qobject_cast<QMenu*>(Object)) {

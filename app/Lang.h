@@ -41,6 +41,20 @@ constexpr const char* mesNoImages = "mesNoImages";
 constexpr const char* mesSWFFiles = "mesSWFFiles";    // filter of the Open dialog
 constexpr const char* mesCopied = "mesCopied";        // after Prefix + number
 constexpr const char* mesNotCopied = "mesNotCopied";  // %1: the picture number
+constexpr const char* mesNotShown = "mesNotShown";    // %1: the picture number, %2: why
+constexpr const char* mesTipCharacter = "mesTipCharacter";  // %1: ID and first name
+constexpr const char* mesTipCarrier = "mesTipCarrier";      // %1: binary data IDs, outermost first
+constexpr const char* mesBinaryData = "mesBinaryData";      // %1: binary data IDs, in the pane
+constexpr const char* mesOwnPicture = "mesOwnPicture";      // in the pane: not carried
+constexpr const char* mesShowDetails = "mesShowDetails";    // the damaged-movie box's button
+constexpr const char* mesHideDetails = "mesHideDetails";
+constexpr const char* mesMoreLogEntries = "mesMoreLogEntries";  // %1: how many more
+constexpr const char* mesCarriedProblem = "mesCarriedProblem";  // %1: binary data IDs, %2: why
+constexpr const char* mesBodyMemory = "mesBodyMemory";
+constexpr const char* mesWalkMemory = "mesWalkMemory";
+constexpr const char* mesPictureMemory = "mesPictureMemory";  // %1 number, %2 x %3 size
+constexpr const char* mesPictureMemoryNoSize = "mesPictureMemoryNoSize";  // %1 number
+constexpr const char* mesStatusMemory = "mesStatusMemory";
 // The About box's own texts.
 constexpr const char* mesAboutTagline = "mesAboutTagline";  // in the banner
 constexpr const char* mesAboutBuild = "mesAboutBuild";
@@ -121,6 +135,8 @@ constexpr const char* labelPicNum = "labelPicNum";
 constexpr const char* labelType = "labelType";
 constexpr const char* labelDimensions = "labelDimensions";
 constexpr const char* labelColorMode = "labelColorMode";
+constexpr const char* labelCharacter = "labelCharacter";
+constexpr const char* labelCarrier = "labelCarrier";
 
 // Options dialog.
 constexpr const char* buttonOk = "buttonOk";
@@ -132,6 +148,8 @@ constexpr const char* labelBGSquareSize = "labelBGSquareSize";
 constexpr const char* labelColor = "labelColor";
 constexpr const char* labelPicSize = "labelPicSize";
 constexpr const char* labelChanges = "labelChanges";
+constexpr const char* checkNamesInFiles = "checkNamesInFiles";
+constexpr const char* checkPremultiplied = "checkPremultiplied";
 constexpr const char* labelFolderWarning = "labelFolderWarning";
 
 // Help-error box.

@@ -1,9 +1,14 @@
 // The main window: menus, toolbar, the thumbnail grid with its preview pane,
 // the status bar, and the commands that open a movie, save its pictures,
 // switch the language and show the other windows.
+//
+// Its definitions, by concern: Main.cpp (creation, status texts, commands,
+// close), MainLayout.cpp (the components and their places), MainOpen.cpp
+// (opening a movie and its thumbnails, from the dialog or from outside) and
+// MainBrowse.cpp (the grid, the preview and its information, Copy). The
+// observer of its long operations is in WindowObserver.h.
 #pragma once
 
-#include <QFrame>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <array>
@@ -15,8 +20,9 @@
 #include "app/ErrorBox.h"
 #include "app/Help.h"
 #include "app/Settings.h"
-#include "platform/WorkingFolder.h"
+#include "extract/Export.h"
 #include "render/Render.h"
+#include "render/ThumbnailCache.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -32,100 +38,14 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class TCommandAction;
-class TDrawThread;
 class TFAbout;
 class TFHelpError;
 class TOptionsForm;
+class TPictureView;
+class TResizeDock;
+class TStatusPanel;
 class TThumbnailGrid;
 class TWorkerPool;
-
-// A picture shown in an image control: Centered keeps the picture's size
-// (shrinking it, in proportion, only when it does not fit); otherwise it is
-// stretched over the whole control. A zoom of 1, 2 or 4 shows a centred
-// picture at that many times its size instead, pixel for pixel (no
-// smoothing), and asks for at least that much room, so a scroll area
-// around it scrolls.
-class TPictureView : public QWidget {
-  Q_OBJECT
- public:
-  explicit TPictureView(bool Centered, QWidget* Parent = nullptr);
-
-  const QImage& Picture() const { return FPicture; }
-  void SetPicture(const QImage& Picture);
-  void Clear() { SetPicture(QImage()); }
-  // Where the picture is drawn in the control (empty without a picture).
-  QRect PictureRect() const;
-
-  // 0: fit into the control; 1, 2, 4: actual size and its multiples.
-  int Zoom() const { return FZoom; }
-  void SetZoom(int Zoom);
-
- signals:
-  void DoubleClicked();
-
- protected:
-  void paintEvent(QPaintEvent* Event) override;
-  void mouseDoubleClickEvent(QMouseEvent* Event) override;
-
- private:
-  void FitRoom();
-
-  bool FCentered;
-  int FZoom = 0;
-  QImage FPicture;
-};
-
-// The box at the end of a Save all that did not write everything: the
-// lines under a heading, a button that opens the image folder and a Close
-// button, all in the current language. The caller shows it.
-class TSaveAllBox : public QMessageBox {
-  Q_OBJECT
- public:
-  TSaveAllBox(const QStringList& Lines, const TSettings& Settings, QWidget* Owner = nullptr);
-
-  QPushButton* buttonOpenImageFolder;
-  bool OpenFolderChosen() const;
-};
-
-// One panel of the status bar: its own text, drawn under whatever control
-// it hosts.
-class TStatusPanel : public QFrame {
-  Q_OBJECT
- public:
-  // A panel of Width pixels, wider when its text needs more, unless it
-  // takes the width left over (Stretch).
-  TStatusPanel(Qt::Alignment Alignment, bool Framed, int Width, bool Stretch,
-               QWidget* Parent = nullptr);
-
-  const QString& Text() const { return FText; }
-  void SetText(const QString& Text);
-  // Makes Control fill the panel.
-  void Host(QWidget* Control);
-
- protected:
-  void paintEvent(QPaintEvent* Event) override;
-
- private:
-  void FitText();
-
-  Qt::Alignment FAlignment;
-  int FWidth;
-  bool FStretch;
-  QString FText;
-};
-
-// The left dock: tells the window whenever its size changes.
-class TResizeDock : public QWidget {
-  Q_OBJECT
- public:
-  explicit TResizeDock(QWidget* Parent = nullptr) : QWidget(Parent) {}
-
- signals:
-  void Resized();
-
- protected:
-  void resizeEvent(QResizeEvent* Event) override;
-};
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -141,7 +61,127 @@ class TMainForm : public QMainWindow {
   static constexpr int MinWidth = 600, MinHeight = 300;
   static constexpr int InfoPanelWidth = 287;  // TBXToolWindow2's client width
 
-  // Components, by the names their texts are stored under.
+  // The open dialog: answers the chosen movie, or empty when cancelled.
+  std::function<QString()> OpenDialog1;
+  // The dialog OpenDialog1 shows: Qt's own (so it speaks the chosen
+  // language), starting in the folder of the last movie opened.
+  std::unique_ptr<QFileDialog> MakeOpenDialog();
+  // The standard error box.
+  TErrorBox ErrorBox = ShowStandardError;
+  // How the window's other message boxes are shown (modally).
+  std::function<void(QMessageBox& Box)> ShowMessage;
+  // Opens a folder in the desktop's file manager.
+  TUrlOpener FolderOpener = OpenUrlWithDesktop;
+  // How the Help command opens the document and shows its boxes.
+  THelpOpener HelpOpener = DefaultHelpOpener();
+  THelpBoxes HelpBoxes;
+  // How the About box and the options dialog are shown (modally).
+  std::function<int(QDialog& Dialog)> ShowModal;
+
+  TSettings& Settings() { return FSettings; }
+  TViewWorkspace& Workspace() { return FWorkspace; }
+
+  QString PanelText(int Panel) const;
+  // True while thumbnails the grid shows or will soon show are being made.
+  bool ThumbnailsPending() { return !FThumbnails.Idle(); }
+  // Thumbnail Number as the grid paints it: null while it is not made, the
+  // mark of a picture that cannot be drawn when it cannot be.
+  QImage ThumbnailImage(int32_t Number);
+  TThumbnailCache& Thumbnails() { return FThumbnails; }
+
+  // Opens Path as the Open command does once a movie is chosen.
+  void OpenMovie(const QString& Path);
+  // Opens Path as soon as the window is idle (after the current open,
+  // thumbnail build or Save all).
+  void OpenWhenIdle(const QString& Path);
+  // The program's command line: "quillory [MOVIE.swf]" opens the movie.
+  void OpenFromCommandLine(const QStringList& Arguments);
+  // The movie named by a command line (made absolute), or empty.
+  static QString MovieArgument(const QStringList& Arguments);
+  // The local .swf file a drag carries, or empty.
+  static QString DroppedMovie(const QMimeData* Data);
+  // True while an open or a Save all runs (thumbnails are made alongside
+  // whatever the window does).
+  bool Busy() const { return FWalking || FSaving; }
+
+  // The folder Save and Save all write into: the image folder + the movie's
+  // file name + "/" once a movie was opened, the image folder before.
+  std::string MovieOutputDir() const;
+  // Preview zoom: 0 fits the pane; 1, 2, 4 show actual size and multiples.
+  void SetPreviewZoom(int Zoom);
+  void TogglePreviewZoom();
+  // The picture of the current preview with its own transparency (not
+  // the checkerboard rendering); null when it cannot be had.
+  QImage PictureWithAlpha(int32_t Number);
+  // The Save all box for Lines; asks to open the folder when its button is chosen.
+  void ReportSaveAllFailures(const QStringList& Lines);
+  void RebuildRecentMenu();
+  void OpenRecent(const QString& Path);
+
+  // Handlers.
+  void AOpenExecute();
+  void ASaveExecute();
+  void ASaveAllExecute();
+  void AHelpExecute();
+  void menuExitClick();
+  void menuEnglishClick();
+  void menuFrenchClick();
+  void menuOptionsClick();
+  void menuAboutClick();
+  void ACopyExecute();
+  void AOpenImageFolderExecute();
+  // A cell chosen with the mouse or the keyboard: it becomes the current
+  // picture and is previewed.
+  void GridCellChosen(int Row, int Column);
+
+  // The window's part of a workspace reset, around the core's.
+  void ResetWorkspace();
+  // Asks for the thumbnails of the rows in view, then of the rows near them.
+  void WantThumbnails();
+  void LayoutGrid();
+  // A click on the cell at Row, Column of the grid.
+  void VDTColumnClick(int Row, int Column);
+  // The information pane of picture Number, from its facts.
+  void ShowPictureInfo(int32_t Number);
+  void ShowInfoLabels(bool Visible);
+
+  // Colour mode text of a picture with this many bits per pixel (15 for a
+  // 16-bit BMP with 5-5-5 pixels); empty when there is none.
+  static QString ColorModeText(int BitsPerPixel);
+  // The same in the current language (the English text when Lang.ini has none).
+  QString LocalColorModeText(int BitsPerPixel) const;
+  // Tooltip of picture Number in the grid: its number, kind and size, its
+  // character ID and first name, and the binary data it lies in.
+  QString ThumbnailTip(int32_t Number) const;
+  // The character ID and first name of picture Number ("12 Logo"), and the
+  // binary data it lies in, outermost first ("5 > 9"; empty for the movie's
+  // own pictures).
+  static QString CharacterText(const TPictureFacts& Facts);
+  static QString CarrierPath(const std::vector<uint16_t>& Carrier);
+  // The splash bar's position once Done of Count thumbnails are built: the
+  // exact share of 85, so the bar moves for any count.
+  static int SplashShare(int32_t Done, int32_t Count);
+  // Why the movie of Walk was not read whole, in Language (empty when it
+  // was): the sentence quillory-extract gives.
+  static QString WalkProblemSentence(const std::string& ProgramDir, const std::string& Language,
+                                     const TWalkResult& Walk);
+  // Everything an open has to tell, in the interface's language: the
+  // movie's problem, then each carried movie not read whole and each picture
+  // memory was too short for, a sentence a line. Empty when there is nothing.
+  QString WalkReport(const TWalkResult& Walk) const;
+  // "Not enough memory for picture N (W x H)." in the interface's language.
+  QString MemoryShortSentence(int32_t Number, TPictureSize Size) const;
+
+ protected:
+  void closeEvent(QCloseEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
+
+ private:
+  class TWindowObserver;
+
+  // Components, by the names their texts are stored under; tests and other
+  // code find them by these names (findChild).
   QWidget* TBXDock1;
   QMenuBar* MainMenu;
   QToolBar* Toolbar;
@@ -157,10 +197,14 @@ class TMainForm : public QMainWindow {
   QLabel* labelType;
   QLabel* labelDimensions;
   QLabel* labelColorMode;
+  QLabel* labelCharacter;  // the character ID and its first name
+  QLabel* labelCarrier;    // the binary data a carried picture lies in
   QLabel* Label1;
   QLabel* Label2;
   QLabel* Label3;
   QLabel* Label4;
+  QLabel* Label7;
+  QLabel* Label8;
   QStatusBar* TBXStatusBar1;
   QProgressBar* ProgressBar1;
   QLabel* Label5;
@@ -203,115 +247,14 @@ class TMainForm : public QMainWindow {
   TOptionsForm* OptionsForm = nullptr;
   TFHelpError* FHelpError = nullptr;
 
-  // The open dialog: answers the chosen movie, or empty when cancelled.
-  std::function<QString()> OpenDialog1;
-  // The dialog OpenDialog1 shows: Qt's own (so it speaks the chosen
-  // language), starting in the folder of the last movie opened.
-  std::unique_ptr<QFileDialog> MakeOpenDialog();
-  // The standard error box.
-  TErrorBox ErrorBox = ShowStandardError;
-  // How the window's other message boxes are shown (modally).
-  std::function<void(QMessageBox& Box)> ShowMessage;
-  // Opens a folder in the desktop's file manager.
-  TUrlOpener FolderOpener = OpenUrlWithDesktop;
-  // How the Help command opens the document and shows its boxes.
-  THelpOpener HelpOpener = DefaultHelpOpener();
-  THelpBoxes HelpBoxes;
-  // How the About box and the options dialog are shown (modally).
-  std::function<int(QDialog& Dialog)> ShowModal;
-
-  TSettings& Settings() { return FSettings; }
-  TViewWorkspace& Workspace() { return FWorkspace; }
-
-  QString PanelText(int Panel) const;
-  // True from the end of an open until its thumbnails are built.
-  bool ThumbnailsPending() const { return FPendingBuild != 0; }
-
-  // Opens Path as the Open command does once a movie is chosen.
-  void OpenMovie(const QString& Path);
-  // Opens Path as soon as the window is idle (after the current open,
-  // thumbnail build or Save all).
-  void OpenWhenIdle(const QString& Path);
-  // The program's command line: "quillory [MOVIE.swf]" opens the movie.
-  void OpenFromCommandLine(const QStringList& Arguments);
-  // The movie named by a command line (made absolute), or empty.
-  static QString MovieArgument(const QStringList& Arguments);
-  // The local .swf file a drag carries, or empty.
-  static QString DroppedMovie(const QMimeData* Data);
-  // True while an open, a thumbnail build or a Save all runs.
-  bool Busy() const { return FWalking || FBuilding || FSaving; }
-
-  // The folder Save and Save all write into: the image folder + the movie's
-  // file name + "/" once a movie was opened, the image folder before.
-  std::string MovieOutputDir() const;
-  // Preview zoom: 0 fits the pane; 1, 2, 4 show actual size and multiples.
-  void SetPreviewZoom(int Zoom);
-  void TogglePreviewZoom();
-  // The picture of the current preview with its own transparency (not
-  // the checkerboard rendering); null when it cannot be had.
-  QImage PictureWithAlpha(int32_t Number);
-  // The Save all box for Lines; asks to open the folder when its button is chosen.
-  void ReportSaveAllFailures(const QStringList& Lines);
-  void RebuildRecentMenu();
-  void OpenRecent(const QString& Path);
-
-  // Handlers.
-  void AOpenExecute();
-  void ASaveExecute();
-  void ASaveAllExecute();
-  void AHelpExecute();
-  void menuExitClick();
-  void menuEnglishClick();
-  void menuFrenchClick();
-  void menuOptionsClick();
-  void menuAboutClick();
-  void ACopyExecute();
-  void AOpenImageFolderExecute();
-  // A cell chosen with the mouse or the keyboard: it becomes the current
-  // picture and is previewed.
-  void GridCellChosen(int Row, int Column);
-
-  // The window's part of a workspace reset, around the core's.
-  void ResetWorkspace();
-  // Builds every thumbnail of the open whose number is Generation; a build
-  // whose open was replaced by a newer one does nothing.
-  void DrawPictures(uint64_t Generation);
-  void LayoutGrid();
-  // A click on the cell at Row, Column of the grid.
-  void VDTColumnClick(int Row, int Column);
-  void ShowPictureInfo(const QString& Kind, int32_t Number, int Width, int BitsPerPixel,
-                       int Height);
-  void ShowInfoLabels(bool Visible);
-
-  // Colour mode text of a picture with this many bits per pixel (15 for a
-  // 16-bit BMP with 5-5-5 pixels); empty when there is none.
-  static QString ColorModeText(int BitsPerPixel);
-  // The same in the current language (the English text when Lang.ini has none).
-  QString LocalColorModeText(int BitsPerPixel) const;
-  // Tooltip of picture Number in the grid: its number, kind and size.
-  QString ThumbnailTip(int32_t Number) const;
-  // The splash bar's position once Done of Count thumbnails are built: the
-  // exact share of 85, so the bar moves for any count.
-  static int SplashShare(int32_t Done, int32_t Count);
-  // Why the movie of Walk was not read whole, in Language (empty when it
-  // was): the sentence quillory-extract gives.
-  static QString WalkProblemSentence(const std::string& ProgramDir, const std::string& Language,
-                                     const TWalkResult& Walk);
-
- protected:
-  void closeEvent(QCloseEvent* Event) override;
-  void dragEnterEvent(QDragEnterEvent* Event) override;
-  void dropEvent(QDropEvent* Event) override;
-
- private:
-  class TWindowObserver;
-
   void BuildLayout();
   void BuildCommands();
   // Texts that are not captions: the NO IMAGES sign, the empty recent list.
   void ApplyTexts();
   void SetLanguage(const char* Language);
   void ShowNote(QMessageBox::Icon Icon, const QString& Text);
+  // A warning with Details (one entry a line) behind a "Show details" button.
+  void ShowProblem(const QString& Text, const QString& Details);
   void FormCreate();
   void FormResize();
   void FormClose();
@@ -324,23 +267,22 @@ class TMainForm : public QMainWindow {
   // ColumnsPerRow from the grid's width, with the grid's columns made to
   // match; true when the number of columns changed.
   bool FitColumns();
-  // Rows the grid may show now: complete rows while thumbnails are still
-  // being built, every row once they are done.
+  // Rows the grid has for the pictures of the open movie.
   int ShowableRows() const;
-  void StartDrawThread(uint64_t Generation);
+  // The end of an open: the grid, the status bar and what the open has to tell.
+  void ShowOpened();
   void Repaint(QWidget* Widget);
   TPictureSettings PictureSettings() const;
+  TExportOptions ExportOptions() const;
+  // The core's texts (paths, messages) are UTF-8.
+  static QString FromStd(const std::string& Text) { return QString::fromStdString(Text); }
 
   TSettings& FSettings;
-  TWorkingFolder FWorkingFolder;  // this window's own, below TEMP/
   TViewWorkspace FWorkspace;
   std::vector<TStatusPanel*> FPanels;
   std::array<std::function<QString()>, 5> FPanelMessages;
   bool FLayoutPending = true;
-  uint64_t FGeneration = 0;    // number of the latest open
-  uint64_t FPendingBuild = 0;  // open whose thumbnails are awaited, 0 for none
-  bool FBuilding = false;
-  int32_t FThumbnailsDone = 0;  // thumbnails of the current movie built so far
+  uint64_t FGeneration = 0;  // number of the latest open
   bool FClosing = false;
   bool FWalking = false;
   bool FSaving = false;
@@ -352,5 +294,7 @@ class TMainForm : public QMainWindow {
   TWalkResult FWalk;                     // how the open of the movie shown went
   bool FPreviewReduced = false;          // the preview shows fewer pixels than its picture has
   int FLastZoom = 1;                     // the zoom a double-click goes back to
-  std::vector<TDrawThread*> FThreads;    // threads not finished yet
+  // After the workspace: it reads the workspace's pictures, so it goes first.
+  TThumbnailCache FThumbnails;
+  QImage FMark;  // of pictures that cannot be drawn: one for all of them
 };

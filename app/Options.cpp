@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
@@ -195,7 +196,11 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const QRect& Place) {
 }
 
 // Place of the note; one line of the running font may be taller than 13.
-const QRect NoteArea(192, 296, 345, 13);
+// Below the folder tree and the right-hand fields: the two switches, then
+// the note, the folder warning and the buttons.
+constexpr int SwitchesTop = 292, SwitchHeight = 22;
+constexpr int BelowSwitches = SwitchesTop + 2 * SwitchHeight + 4;
+const QRect NoteArea(192, BelowSwitches, 345, 13);
 
 QIcon ColorSwatch(const QColor& Color) {
   QPixmap Swatch(14, 14);
@@ -215,7 +220,7 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(550, 360);
+  setFixedSize(550, BelowSwitches + 64);
 
   labelDestDir = MakeCaption(this, LangName::labelDestDir, QRect(8, 0, 265, 30));
   editDestDir = new QLineEdit(this);
@@ -267,6 +272,14 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
   spinPicSize->setObjectName(QStringLiteral("spinPicSize"));
   spinPicSize->setGeometry(304, 256, 233, 22);
 
+  checkNamesInFiles = new QCheckBox(QStringLiteral("Add the symbol name to file names"), this);
+  checkNamesInFiles->setObjectName(QLatin1String(LangName::checkNamesInFiles));
+  checkNamesInFiles->setGeometry(8, SwitchesTop, 534, SwitchHeight);
+  checkPremultiplied =
+      new QCheckBox(QStringLiteral("Keep the stored (premultiplied) colours in PNG files"), this);
+  checkPremultiplied->setObjectName(QLatin1String(LangName::checkPremultiplied));
+  checkPremultiplied->setGeometry(8, SwitchesTop + SwitchHeight, 534, SwitchHeight);
+
   labelChanges = new QLabel(QLatin1String(LangName::labelChanges), this);
   labelChanges->setObjectName(QLatin1String(LangName::labelChanges));
   // One line of the running font, which may be taller than 13.
@@ -276,7 +289,7 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
 
   labelFolderWarning = new QLabel(this);
   labelFolderWarning->setObjectName(QLatin1String(LangName::labelFolderWarning));
-  labelFolderWarning->setGeometry(8, 314, 312, 40);
+  labelFolderWarning->setGeometry(8, BelowSwitches + 18, 312, 40);
   labelFolderWarning->setWordWrap(true);
   labelFolderWarning->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   QPalette Warning = labelFolderWarning->palette();
@@ -288,8 +301,8 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
     labelFolderWarning->setVisible(!CanSaveInFolder(Folder));
   });
 
-  buttonOk = MakeButton(this, LangName::buttonOk, QRect(328, 320, 100, 21));
-  buttonCancel = MakeButton(this, LangName::buttonCancel, QRect(440, 320, 100, 21));
+  buttonOk = MakeButton(this, LangName::buttonOk, QRect(328, BelowSwitches + 24, 100, 21));
+  buttonCancel = MakeButton(this, LangName::buttonCancel, QRect(440, BelowSwitches + 24, 100, 21));
 
   ColorDialog1 = new QColorDialog(this);
   ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
@@ -352,10 +365,15 @@ void TOptionsForm::FitNote() {
 void TOptionsForm::FillFields() {
   const TSettings::TOptionValues Values = FSettings.ReadOptions();
   editDestDir->setText(QString::fromStdString(Values.ImageDir));
+  // The same text as last time changes nothing, yet the folder may have
+  // come or gone since.
+  labelFolderWarning->setVisible(!CanSaveInFolder(editDestDir->text()));
   editPrefix->setText(QString::fromStdString(Values.Prefix));
   spinBGSSize->SetValue(Values.BGSquareSize);
   SetPickerColor(ColorFromBGColor(Values.BGColor));
   spinPicSize->SetValue(Values.PicSize);
+  checkNamesInFiles->setChecked(Values.NamesInFiles);
+  checkPremultiplied->setChecked(Values.Premultiplied);
 }
 
 bool TOptionsForm::SetTreeRoot(const QString& Root) {
@@ -436,6 +454,8 @@ void TOptionsForm::buttonOkClick() {
   Values.BGSquareSize = spinBGSSize->Value();
   Values.BGColor = BGColorFromColor(FColor);
   Values.PicSize = spinPicSize->Value();
+  Values.NamesInFiles = checkNamesInFiles->isChecked();
+  Values.Premultiplied = checkPremultiplied->isChecked();
   FSettings.SaveOptions(Values);
   accept();
 }

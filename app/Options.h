@@ -1,5 +1,6 @@
 // The options dialog: image folder, file-name prefix, checkerboard square
-// size and colour, thumbnail size. Every showing fills it from Config.ini;
+// size and colour, thumbnail size, symbol names in file names, stored
+// colours. Every showing fills it from Config.ini;
 // OK stores the values in memory and in the file, Cancel and the close box
 // discard them. Shown modally with exec().
 #pragma once
@@ -12,6 +13,7 @@
 #include "app/ErrorBox.h"
 #include "app/Settings.h"
 
+class QCheckBox;
 class QColorDialog;
 class QComboBox;
 class QFileSystemModel;
@@ -87,6 +89,8 @@ class TOptionsForm : public QDialog {
   QPushButton* buttonColor;
   QLabel* labelPicSize;
   TSpinField* spinPicSize;  // 50..200
+  QCheckBox* checkNamesInFiles;
+  QCheckBox* checkPremultiplied;
   QLabel* labelChanges;
   // Shown while the folder field names a folder pictures cannot be saved in.
   QLabel* labelFolderWarning;

@@ -2,9 +2,11 @@
 // place for the maker's addresses and the texts that are not translated.
 #pragma once
 
+#include "platform/Version.h"
+
 namespace Product {
 constexpr const char* Name = "Quillory";
-constexpr const char* Build = "Build 1.6";
+constexpr const char* Build = "Build " QUILLORY_VERSION;
 constexpr const char* RightsNotice = "\u00A9 The Quillory developers. All rights reserved.";
 constexpr const char* WebAddress = "https://quillory.example.org/";
 constexpr const char* SupportMail = "support@quillory.example.org";

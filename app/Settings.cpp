@@ -1,17 +1,25 @@
 #include "app/Settings.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <cstdio>
 
 #include "platform/IniFile.h"
 
 namespace {
+
+// Settings that cannot be written never stop the program, but they are not
+// lost in silence either.
+void NoteNotWritten(const EIniWriteError& Error) {
+  std::fprintf(stderr, "quillory: the settings were not saved: %s\n", Error.what());
+}
+
 constexpr const char* keyImageDir = "ImageDir";
 constexpr const char* keyPrefix = "Prefix";
 constexpr const char* keyBGSquareSize = "BGSquareSize";
 constexpr const char* keyBGColor = "BGColor";
 constexpr const char* keyPicSize = "PicSize";
+constexpr const char* keyNamesInFiles = "NamesInFiles";
+constexpr const char* keyPremultiplied = "Premultiplied";
 constexpr const char* keyLanguage = "Language";
 constexpr const char* keyTop = "Top";
 constexpr const char* keyLeft = "Left";
@@ -29,10 +37,18 @@ constexpr int32_t DefaultWidth = 400;
 constexpr int32_t DefaultHeight = 300;
 }  // namespace
 
-TSettings::TSettings(std::string ProgramDir) : ProgramDir(std::move(ProgramDir)) {}
+TSettings::TSettings(std::string ProgramDir) : TSettings(ResolveFolders(ProgramDir)) {}
+
+TSettings::TSettings(TFolders Folders)
+    : ProgramDir(Folders.ProgramDir), Folders(std::move(Folders)) {}
 
 std::string TSettings::ConfigFile() const {
-  return FindFileNoCase(ProgramDir, "Config.ini");
+  return Folders.ConfigFile();
+}
+
+std::string TSettings::WritableConfigFile() const {
+  Folders.MakeConfigDir();
+  return ConfigFile();
 }
 
 int32_t TSettings::ValidBGSquareSize(int32_t Value) {
@@ -50,15 +66,16 @@ std::string TSettings::ValidPrefix(const std::string& Value) {
 }
 
 bool TSettings::StartupLoad(TWindowBounds& Bounds) {
-  const std::string File = ConfigFile();
+  std::string File = ConfigFile();
   OutputDir = IniReadString(File, secConfig, keyImageDir, "");
   if (OutputDir.empty()) {
-    OutputDir = ProgramDir + "IMAGES/";
-    std::error_code Ignored;  // an existing folder, or one we may not create, is no error here
-    std::filesystem::create_directory(OutputDir, Ignored);
+    OutputDir = Folders.ImageDir;
+    Folders.MakeImageDir();  // an existing folder, or one we may not create, is no error here
     try {
+      File = WritableConfigFile();
       IniWriteString(File, secConfig, keyImageDir, OutputDir);
-    } catch (const EIniWriteError&) {
+    } catch (const EIniWriteError& Error) {
+    NoteNotWritten(Error);
       // Nothing more is read: the program runs on the defaults.
       Prefix = DefaultPrefix;
       BGSquareSize = DefaultBGSquareSize;
@@ -66,6 +83,7 @@ bool TSettings::StartupLoad(TWindowBounds& Bounds) {
       PicSize = DefaultPicSize;
       Language = DefaultLanguage;
       CellSize = PicSize + 20;
+      NamesInFiles = Premultiplied = false;
       return false;
     }
   }
@@ -74,6 +92,8 @@ bool TSettings::StartupLoad(TWindowBounds& Bounds) {
       ValidBGSquareSize(IniReadInteger(File, secConfig, keyBGSquareSize, DefaultBGSquareSize));
   BGColor = IniReadInteger(File, secConfig, keyBGColor, DefaultBGColor);
   PicSize = ValidPicSize(IniReadInteger(File, secConfig, keyPicSize, DefaultPicSize));
+  NamesInFiles = SwitchOn(IniReadInteger(File, secConfig, keyNamesInFiles, 0));
+  Premultiplied = SwitchOn(IniReadInteger(File, secConfig, keyPremultiplied, 0));
   Bounds.Top = IniReadInteger(File, secSize, keyTop, DefaultTop);
   Bounds.Left = IniReadInteger(File, secSize, keyLeft, DefaultLeft);
   Bounds.Width = IniReadInteger(File, secSize, keyWidth, DefaultWidth);
@@ -99,6 +119,8 @@ TSettings::TOptionValues TSettings::ReadOptions() const {
   Values.BGSquareSize = IniReadInteger(File, secConfig, keyBGSquareSize, DefaultBGSquareSize);
   Values.BGColor = IniReadInteger(File, secConfig, keyBGColor, DefaultBGColor);
   Values.PicSize = IniReadInteger(File, secConfig, keyPicSize, DefaultPicSize);
+  Values.NamesInFiles = SwitchOn(IniReadInteger(File, secConfig, keyNamesInFiles, 0));
+  Values.Premultiplied = SwitchOn(IniReadInteger(File, secConfig, keyPremultiplied, 0));
   return Values;
 }
 
@@ -108,27 +130,33 @@ void TSettings::SaveOptions(const TOptionValues& Values) {
   BGColor = Values.BGColor;
   PicSize = ValidPicSize(Values.PicSize);
   Prefix = Values.Prefix;
-  const std::string File = ConfigFile();
+  NamesInFiles = Values.NamesInFiles;
+  Premultiplied = Values.Premultiplied;
+  const std::string File = WritableConfigFile();
   try {
     IniWriteString(File, secConfig, keyImageDir, Values.ImageDir);
     IniWriteString(File, secConfig, keyPrefix, Values.Prefix);
     IniWriteInteger(File, secConfig, keyBGSquareSize, BGSquareSize);
     IniWriteInteger(File, secConfig, keyBGColor, BGColor);
     IniWriteInteger(File, secConfig, keyPicSize, PicSize);
-  } catch (const EIniWriteError&) {
+    IniWriteInteger(File, secConfig, keyNamesInFiles, NamesInFiles ? 1 : 0);
+    IniWriteInteger(File, secConfig, keyPremultiplied, Premultiplied ? 1 : 0);
+  } catch (const EIniWriteError& Error) {
+    NoteNotWritten(Error);
     // The settings already hold in memory; the file catches up at the next OK.
   }
 }
 
 void TSettings::CloseSave(const TWindowBounds& Bounds) {
-  const std::string File = ConfigFile();
+  const std::string File = WritableConfigFile();
   try {
     IniWriteInteger(File, secSize, keyTop, Bounds.Top);
     IniWriteInteger(File, secSize, keyLeft, Bounds.Left);
     IniWriteInteger(File, secSize, keyWidth, Bounds.Width);
     IniWriteInteger(File, secSize, keyHeight, Bounds.Height);
     IniWriteString(File, secConfig, keyLanguage, Language);
-  } catch (const EIniWriteError&) {
+  } catch (const EIniWriteError& Error) {
+    NoteNotWritten(Error);
     // Closing goes on; the next start uses what the file still holds.
   }
 }
@@ -164,12 +192,13 @@ void TSettings::MovieOpened(const std::string& MoviePath) {
   Movies.insert(Movies.begin(), MoviePath);
   if (Movies.size() > size_t(MaxRecentMovies)) Movies.resize(size_t(MaxRecentMovies));
   const size_t Slash = MoviePath.find_last_of('/');
-  const std::string File = ConfigFile();
+  const std::string File = WritableConfigFile();
   try {
     if (Slash != std::string::npos)
       IniWriteString(File, secConfig, keyOpenDir, MoviePath.substr(0, Slash + 1));
     WriteRecentMovies(File, Movies);
-  } catch (const EIniWriteError&) {
+  } catch (const EIniWriteError& Error) {
+    NoteNotWritten(Error);
     // A convenience: the next Open starts elsewhere, nothing more.
   }
 }
@@ -178,8 +207,9 @@ void TSettings::ForgetRecentMovie(const std::string& MoviePath) {
   std::vector<std::string> Movies = ReadRecentMovies();
   if (std::erase(Movies, MoviePath) == 0) return;
   try {
-    WriteRecentMovies(ConfigFile(), Movies);
-  } catch (const EIniWriteError&) {
+    WriteRecentMovies(WritableConfigFile(), Movies);
+  } catch (const EIniWriteError& Error) {
+    NoteNotWritten(Error);
     // The entry shows again next time and is taken off again.
   }
 }

@@ -1,4 +1,5 @@
-// Settings of the program, kept in Config.ini beside the executable.
+// Settings of the program, kept in Config.ini: beside the executable in a
+// portable install, in ~/.config/quillory/ otherwise (platform/Folders.h).
 //
 // The file is read at start, when the options dialog opens, at every open of
 // a movie and at the grid's first layout; it is written at start (only when
@@ -10,10 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/Folders.h"
+
 class TSettings {
  public:
-  // ProgramDir: the executable's folder, ending in "/".
+  // ProgramDir: the executable's folder, ending in "/"; the folders follow
+  // from it and the process's environment.
   explicit TSettings(std::string ProgramDir);
+  explicit TSettings(TFolders Folders);
 
   static constexpr const char* secConfig = "Config";
   static constexpr const char* secSize = "Size";
@@ -36,6 +41,7 @@ class TSettings {
   static constexpr int32_t MaxPicSize = 4096;
 
   std::string ProgramDir;
+  TFolders Folders;
   std::string OutputDir;
   std::string Prefix = DefaultPrefix;
   int32_t BGSquareSize = DefaultBGSquareSize;
@@ -43,8 +49,13 @@ class TSettings {
   int32_t PicSize = DefaultPicSize;
   std::string Language = DefaultLanguage;
   int32_t CellSize = DefaultPicSize + 20;
+  // Each file of a named picture gets its first symbol name too.
+  bool NamesInFiles = false;
+  // PNG files and the screen keep the colour as stored, multiplied by its
+  // alpha, rather than straight.
+  bool Premultiplied = false;
 
-  // ProgramDir + "Config.ini", spelled as found on disk.
+  // Folders.ConfigDir + "Config.ini", spelled as found on disk.
   std::string ConfigFile() const;
 
   struct TWindowBounds {
@@ -67,14 +78,16 @@ class TSettings {
   struct TOptionValues {
     std::string ImageDir, Prefix;
     int32_t BGSquareSize, BGColor, PicSize;
+    bool NamesInFiles = false, Premultiplied = false;
   };
   // What the options dialog shows, as the file holds it (the dialog clamps
   // the sizes to its own ranges). ImageDir defaults to "/".
   TOptionValues ReadOptions() const;
   // OK in the options dialog: the in-memory values change first (sizes
   // corrected like at start), OutputDir := ImageDir as typed; then
-  // ImageDir, Prefix, BGSquareSize, BGColor, PicSize are written in that
-  // order. A refused write skips the rest silently.
+  // ImageDir, Prefix, BGSquareSize, BGColor, PicSize, NamesInFiles and
+  // Premultiplied are written in that order. A refused write skips the rest
+  // silently.
   void SaveOptions(const TOptionValues& Values);
   // Main window closes: "Size" Top, Left, Width, Height, then "Config"
   // Language. A refused write skips the rest silently.
@@ -96,4 +109,10 @@ class TSettings {
   static int32_t ValidBGSquareSize(int32_t Value);
   static int32_t ValidPicSize(int32_t Value);
   static std::string ValidPrefix(const std::string& Value);
+  // A switch of the file: 1 is on, anything else off.
+  static bool SwitchOn(int32_t Value) { return Value == 1; }
+
+ private:
+  // ConfigFile(), its folder made first when it is a standard one.
+  std::string WritableConfigFile() const;
 };

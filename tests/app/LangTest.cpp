@@ -83,6 +83,15 @@ TEST_F(LangTest, LooksUpMessagesWhenAsked) {
   EXPECT_EQ(LangText(Dir, mesReady, "ENG"), QString());
 }
 
+// Installed system-wide, Lang.ini lies in ../share/quillory/ from the program.
+TEST_F(LangTest, FindsTheFileInTheShareFolderOfASystemInstall) {
+  fs::create_directories(Dir + "usr/bin");
+  fs::create_directories(Dir + "usr/share/quillory");
+  fs::rename(Dir + "Lang.ini", Dir + "usr/share/quillory/Lang.ini");
+  EXPECT_EQ(LangText(Dir + "usr/bin/", mesReady, "FRA"), QString::fromUtf8(u8"Prêt"));
+  EXPECT_EQ(LangFormat(Dir + "usr/bin/", mesReady, "DEU", {}), QString("Bereit"));
+}
+
 TEST_F(LangTest, FormatFillsEachPlaceOnce) {
   PutLang("[mesSavedIn]\nENG=%2 then %1, 100% sure, %3 kept\n");
   // An argument holding "%2" is not read again.

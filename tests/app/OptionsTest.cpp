@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
@@ -143,7 +144,7 @@ TEST_F(OptionsTest, EmptiedSquareSizeStoresTheMinimum) {
   EXPECT_EQ(Settings->BGSquareSize, 5);
 }
 
-TEST_F(OptionsTest, OkWritesTheFiveKeysInOrderAndTakesTheFolderAtOnce) {
+TEST_F(OptionsTest, OkWritesTheSevenKeysInOrderAndTakesTheFolderAtOnce) {
   PutConfig("[Config]\nLanguage=FRA\n[Size]\nTop=10\n");
   Settings->OutputDir = "/before/";
   Open();
@@ -155,7 +156,7 @@ TEST_F(OptionsTest, OkWritesTheFiveKeysInOrderAndTakesTheFolderAtOnce) {
   ClickOk();
   EXPECT_EQ(ReadFile(ConfigFile()),
             "[Config]\nLanguage=FRA\nImageDir=/elsewhere\nPrefix=Shot\nBGSquareSize=12\n"
-            "BGColor=5649426\nPicSize=80\n[Size]\nTop=10\n");
+            "BGColor=5649426\nPicSize=80\nNamesInFiles=0\nPremultiplied=0\n[Size]\nTop=10\n");
   EXPECT_EQ(Settings->OutputDir, "/elsewhere");
   EXPECT_EQ(Settings->Prefix, "Shot");
   EXPECT_EQ(Settings->BGSquareSize, 12);
@@ -207,7 +208,7 @@ TEST_F(OptionsTest, CaptionsAndTitleComeFromLangIni) {
 
 TEST_F(OptionsTest, ComponentsSitAtTheirPlaces) {
   Open();
-  EXPECT_EQ(Form->size(), QSize(550, 360));
+  EXPECT_EQ(Form->size(), QSize(550, 404));
   EXPECT_EQ(Form->editDestDir->geometry(), QRect(8, 32, 265, 21));
   EXPECT_EQ(Form->comboDrives->geometry(), QRect(8, 56, 265, 21));
   EXPECT_EQ(Form->ShellTreeView1->geometry(), QRect(8, 80, 265, 201));
@@ -215,8 +216,10 @@ TEST_F(OptionsTest, ComponentsSitAtTheirPlaces) {
   EXPECT_EQ(Form->spinBGSSize->geometry(), QRect(304, 112, 234, 22));
   EXPECT_EQ(Form->buttonColor->geometry(), QRect(304, 192, 236, 21));
   EXPECT_EQ(Form->spinPicSize->geometry(), QRect(304, 256, 233, 22));
-  EXPECT_EQ(Form->buttonOk->geometry(), QRect(328, 320, 100, 21));
-  EXPECT_EQ(Form->buttonCancel->geometry(), QRect(440, 320, 100, 21));
+  EXPECT_EQ(Form->checkNamesInFiles->geometry(), QRect(8, 292, 534, 22));
+  EXPECT_EQ(Form->checkPremultiplied->geometry(), QRect(8, 314, 534, 22));
+  EXPECT_EQ(Form->buttonOk->geometry(), QRect(328, 364, 100, 21));
+  EXPECT_EQ(Form->buttonCancel->geometry(), QRect(440, 364, 100, 21));
   EXPECT_TRUE(Form->editPrefix->alignment() & Qt::AlignRight);
   EXPECT_TRUE(Form->spinPicSize->alignment() & Qt::AlignRight);
   EXPECT_TRUE(Form->comboDrives->isEditable());
@@ -470,8 +473,19 @@ TEST_F(OptionsTest, FolderThatCannotTakePicturesIsWarnedAtOnce) {
   EXPECT_TRUE(Errors[0].contains(QString::fromStdString(Dir + "missing/")))
       << Errors[0].toStdString();
   EXPECT_EQ(IniReadString(ConfigFile(), "Config", "ImageDir", ""), Dir + "missing/");
-  // A good folder: no word.
+  // Shown again with the same folder, the note follows the folder as it is
+  // now, not as it was.
   Open();
+  EXPECT_TRUE(Form->labelFolderWarning->isVisibleTo(Form.get()));
+  Form->close();
+  fs::create_directory(Dir + "missing");
+  Open();
+  EXPECT_FALSE(Form->labelFolderWarning->isVisibleTo(Form.get()));
+  Form->close();
+  fs::remove(Dir + "missing");
+  Open();
+  EXPECT_TRUE(Form->labelFolderWarning->isVisibleTo(Form.get()));
+  // A good folder: no word.
   Errors.clear();
   Form->editDestDir->setText(QString::fromStdString(Dir));
   ClickOk();

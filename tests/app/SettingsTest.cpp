@@ -61,7 +61,7 @@ TEST_F(SettingsTest, FirstStartCreatesTheFileInItsOrder) {
   Settings.SaveOptions({"/pictures/", "Pic", 20, 255, 100});
   EXPECT_EQ(GetConfig(),
             "[Config]\nImageDir=/pictures/\nLanguage=ENG\nPrefix=Pic\n"
-            "BGSquareSize=20\nBGColor=255\nPicSize=100\n"
+            "BGSquareSize=20\nBGColor=255\nPicSize=100\nNamesInFiles=0\nPremultiplied=0\n"
             "[Size]\nTop=12\nLeft=34\nWidth=600\nHeight=300\n");
 
   // The second start reads everything back.
@@ -150,10 +150,51 @@ TEST_F(SettingsTest, SizesOutOfReachFallBackToTheirDefaults) {
   }
 }
 
+// Installed where its folder cannot be written, the program keeps its
+// settings in the user's config folder and its pictures in the user's
+// pictures folder, both made with their parents; the rules of the file are
+// the same.
+TEST_F(SettingsTest, SystemWideTheFileAndThePicturesLiveInTheUsersFolders) {
+  TFolderEnvironment Environment;
+  Environment.ProgramDirWritable = false;
+  Environment.Variables = {{"HOME", Dir + "home"}};
+  fs::create_directories(Dir + "bin");
+  TSettings Settings(ResolveFolders(Dir + "bin/", Environment));
+  TSettings::TWindowBounds Bounds{-1, -1, -1, -1};
+  ASSERT_TRUE(Settings.StartupLoad(Bounds));
+  const std::string Images = Dir + "home/Pictures/Quillory/";
+  const std::string File = Dir + "home/.config/quillory/Config.ini";
+  EXPECT_EQ(Settings.OutputDir, Images);
+  EXPECT_TRUE(fs::is_directory(Images));
+  EXPECT_EQ(Settings.ConfigFile(), File);
+  EXPECT_EQ(GetConfig("home/.config/quillory/Config.ini"), "[Config]\nImageDir=" + Images + "\n");
+  Settings.CloseSave({12, 34, 600, 300});
+  Settings.MovieOpened("/movies/a.swf");
+  EXPECT_EQ(IniReadString(File, "Size", "Width", ""), "600");
+  EXPECT_EQ(IniReadString(File, "Recent", "Movie1", ""), "/movies/a.swf");
+  EXPECT_TRUE(fs::is_empty(Dir + "bin")) << "nothing beside the program";
+
+  // Read back at the next start, written where it was found.
+  TSettings Again(ResolveFolders(Dir + "bin/", Environment));
+  ASSERT_TRUE(Again.StartupLoad(Bounds));
+  EXPECT_EQ(Again.OutputDir, Images);
+  EXPECT_EQ(Bounds.Left, 34);
+
+  // XDG_CONFIG_HOME moves the file; the program's folder stays untouched.
+  Environment.Variables["XDG_CONFIG_HOME"] = Dir + "xdg";
+  TSettings Moved(ResolveFolders(Dir + "bin/", Environment));
+  Moved.SaveOptions({"/p/", "P", 10, 1, 90});
+  EXPECT_EQ(IniReadString(Dir + "xdg/quillory/Config.ini", "Config", "ImageDir", ""), "/p/");
+  EXPECT_TRUE(fs::is_empty(Dir + "bin"));
+}
+
 TEST_F(SettingsTest, RefusedWriteBackKeepsDefaultsAndBounds) {
-  // A program folder under a regular file: nothing can be created there.
+  // A portable program folder under a regular file: nothing can be created
+  // there.
   PutConfig("", "plain");
-  TSettings Settings(Dir + "plain/");
+  TFolderEnvironment Portable;
+  Portable.ProgramDirWritable = true;
+  TSettings Settings(ResolveFolders(Dir + "plain/", Portable));
   Settings.Prefix = "Stale";
   Settings.PicSize = 0;
   Settings.Language = "FRA";

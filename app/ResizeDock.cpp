@@ -1,0 +1,6 @@
+#include "app/ResizeDock.h"
+
+void TResizeDock::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  emit Resized();
+}
