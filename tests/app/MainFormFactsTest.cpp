@@ -15,32 +15,6 @@ namespace {
 
 constexpr uint16_t BinaryDataCode = 87, ExportAssetsCode = 56, SymbolClassCode = 76;
 
-void PutUI16(TBytes& Out, uint16_t Value) {
-  Out.push_back(uint8_t(Value));
-  Out.push_back(uint8_t(Value >> 8));
-}
-
-// A DefineBinaryData body: the character ID, a reserved UI32, the data.
-TBytes BinaryData(uint16_t Id, const TBytes& Data) {
-  TBytes Body;
-  PutUI16(Body, Id);
-  Body.insert(Body.end(), 4, 0);
-  Body.insert(Body.end(), Data.begin(), Data.end());
-  return Body;
-}
-
-// A SymbolClass or ExportAssets body: a count, then ID and zero-terminated name pairs.
-TBytes Names(const std::vector<std::pair<uint16_t, std::string>>& Pairs) {
-  TBytes Body;
-  PutUI16(Body, uint16_t(Pairs.size()));
-  for (const auto& [Id, Name] : Pairs) {
-    PutUI16(Body, Id);
-    Body.insert(Body.end(), Name.begin(), Name.end());
-    Body.push_back(0);
-  }
-  return Body;
-}
-
 TBytes Rgba(int Width, int Height) {
   TBytes Pixels;
   for (int i = 0; i < Width * Height; ++i)
@@ -216,23 +190,23 @@ TEST_F(MainFormTest, CarriedPicturesSayWhichBinaryDataTheyLieIn) {
   const TBytes Deep =
       TMovieBuilder()
           .DefineBitsLossless2(7, 5, 2, 2, ARGBData(std::vector<uint32_t>(4, 0x80FF0000)))
-          .Tag(SymbolClassCode, Names({{7, "Deep"}}))
+          .Tag(SymbolClassCode, NamesBody({{7, "Deep"}}))
           .End()
           .Build();
   const TBytes Level = TMovieBuilder(true)
                            .DefineBitsJPEG2(3, EncodeJPEG(Pattern(8, 4)))
-                           .Tag(BinaryDataCode, BinaryData(8, Deep))
-                           .Tag(SymbolClassCode, Names({{3, "InnerLogo"}, {8, "DeepMovie"}}))
+                           .Tag(BinaryDataCode, BinaryDataBody(8, Deep))
+                           .Tag(SymbolClassCode, NamesBody({{3, "InnerLogo"}, {8, "DeepMovie"}}))
                            .End()
                            .Build();
   const std::string Carrying = Program + "carrying.swf";
   TMovieBuilder()
       .DefineBitsLossless(2, 5, 3, 3, ARGBData(std::vector<uint32_t>(9, 0xFF00FF00)))
-      .Tag(BinaryDataCode, BinaryData(5, Level))
-      .Tag(BinaryDataCode, BinaryData(6, EncodePNG(5, 3, Rgba(5, 3))))
+      .Tag(BinaryDataCode, BinaryDataBody(5, Level))
+      .Tag(BinaryDataCode, BinaryDataBody(6, EncodePNG(5, 3, Rgba(5, 3))))
       .DefineBitsJPEG2(1, EncodeJPEG(Pattern(6, 4)))
-      .Tag(SymbolClassCode, Names({{1, "Logo"}, {5, "Level"}, {6, "Badge"}}))
-      .Tag(ExportAssetsCode, Names({{1, "LogoExported"}}))  // the first name is the one shown
+      .Tag(SymbolClassCode, NamesBody({{1, "Logo"}, {5, "Level"}, {6, "Badge"}}))
+      .Tag(ExportAssetsCode, NamesBody({{1, "LogoExported"}}))  // the first name is the one shown
       .End()
       .Save(Carrying);
 

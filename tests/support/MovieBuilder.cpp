@@ -226,6 +226,25 @@ TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha) {
   return Body;
 }
 
+TBytes BinaryDataBody(uint16_t Id, const TBytes& Data) {
+  TBytes Body;
+  PutUI16(Body, Id);
+  PutUI32(Body, 0);
+  Append(Body, Data);
+  return Body;
+}
+
+TBytes NamesBody(const std::vector<std::pair<uint16_t, std::string>>& Pairs) {
+  TBytes Body;
+  PutUI16(Body, uint16_t(Pairs.size()));
+  for (const auto& [Id, Name] : Pairs) {
+    PutUI16(Body, Id);
+    Body.insert(Body.end(), Name.begin(), Name.end());
+    Body.push_back(0);
+  }
+  return Body;
+}
+
 TBytes LosslessBody(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
                     const TBytes& Pixels, uint8_t ColorTableSize) {
   TBytes Body;

@@ -75,6 +75,10 @@ TBytes JPEG3Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha);
 TBytes JPEG4Body(uint16_t Id, const TBytes& Jpeg, const TBytes& Alpha, uint16_t Deblocking);
 TBytes LosslessBody(uint16_t Id, uint8_t Format, uint16_t Width, uint16_t Height,
                     const TBytes& Pixels, uint8_t ColorTableSize);
+// A DefineBinaryData body: the character ID, a reserved UI32, the data.
+TBytes BinaryDataBody(uint16_t Id, const TBytes& Data);
+// A SymbolClass or ExportAssets body: a count, then ID and zero-terminated name pairs.
+TBytes NamesBody(const std::vector<std::pair<uint16_t, std::string>>& Pairs);
 
 // Inflated bitmap data.
 // Colour-mapped: Palette holds RGB (or RGBA when WithAlpha) entries; Indices

@@ -18,32 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void PutUI16(TBytes& Out, uint16_t Value) {
-  Out.push_back(uint8_t(Value));
-  Out.push_back(uint8_t(Value >> 8));
-}
-
-// A DefineBinaryData body: the character ID, a reserved UI32, the data.
-TBytes BinaryData(uint16_t Id, const TBytes& Data) {
-  TBytes Body;
-  PutUI16(Body, Id);
-  Body.insert(Body.end(), 4, 0);
-  Body.insert(Body.end(), Data.begin(), Data.end());
-  return Body;
-}
-
-// A SymbolClass or ExportAssets body: a count, then ID and zero-terminated name pairs.
-TBytes Names(const std::vector<std::pair<uint16_t, std::string>>& Pairs) {
-  TBytes Body;
-  PutUI16(Body, uint16_t(Pairs.size()));
-  for (const auto& [Id, Name] : Pairs) {
-    PutUI16(Body, Id);
-    Body.insert(Body.end(), Name.begin(), Name.end());
-    Body.push_back(0);
-  }
-  return Body;
-}
-
 constexpr uint16_t BinaryDataCode = 87, SymbolClassCode = 76, ExportAssetsCode = 56;
 
 TBytes Argb2x2() {
@@ -83,19 +57,19 @@ TEST_F(CarriedTest, NestedMoviesAndFilesComeAfterTheMoviesOwnPicturesDepthFirst)
   const TBytes Jpeg = EncodeJPEG(Pattern(8, 4));
   const TBytes Lzma = TMovieBuilder()
                           .DefineBitsLossless(7, 5, 2, 2, Argb2x2())
-                          .Tag(BinaryDataCode, BinaryData(9, Png))
-                          .Tag(SymbolClassCode, Names({{9, "PngInside"}, {7, "Deep"}}))
+                          .Tag(BinaryDataCode, BinaryDataBody(9, Png))
+                          .Tag(SymbolClassCode, NamesBody({{9, "PngInside"}, {7, "Deep"}}))
                           .BuildLzma();
   const TBytes Zlib = TMovieBuilder(true)
                           .DefineBitsJPEG2(3, Jpeg)
-                          .Tag(BinaryDataCode, BinaryData(8, Lzma))
+                          .Tag(BinaryDataCode, BinaryDataBody(8, Lzma))
                           .Build();
   const std::string Movie = Save("outer.swf", TMovieBuilder()
                                                   .DefineBitsJPEG2(1, Jpeg)
-                                                  .Tag(BinaryDataCode, BinaryData(5, Zlib))
-                                                  .Tag(BinaryDataCode, BinaryData(6, {1, 2, 3}))
+                                                  .Tag(BinaryDataCode, BinaryDataBody(5, Zlib))
+                                                  .Tag(BinaryDataCode, BinaryDataBody(6, {1, 2, 3}))
                                                   .DefineBitsLossless(2, 5, 2, 2, Argb2x2())
-                                                  .Tag(SymbolClassCode, Names({{1, "Logo"}, {5, "Level"}}))
+                                                  .Tag(SymbolClassCode, NamesBody({{1, "Logo"}, {5, "Level"}}))
                                                   .Build());
 
   const TWalkResult Walk = Open(Movie);
@@ -177,8 +151,8 @@ TEST_F(CarriedTest, CarriedGIFAndJPEGFilesAreSavedAsStored) {
   const TBytes Gif = EncodeGIF(2, 2, {255, 0, 0, 0, 0, 255}, {0, 1, 1, 0});
   const TBytes Jpeg = EncodeJPEG(Pattern(5, 3));
   const std::string Movie = Save("files.swf", TMovieBuilder(true)
-                                                  .Tag(BinaryDataCode, BinaryData(3, Gif))
-                                                  .Tag(BinaryDataCode, BinaryData(4, Jpeg))
+                                                  .Tag(BinaryDataCode, BinaryDataBody(3, Gif))
+                                                  .Tag(BinaryDataCode, BinaryDataBody(4, Jpeg))
                                                   .Build());
   const TRun R = Run({"--out", Temp.Path() + "out", Movie});
   EXPECT_EQ(R.Status, 0) << R.Err;
@@ -200,7 +174,7 @@ TEST_F(CarriedTest, ACarriedMovieCutShortIsToldByItsBinaryDataAndItsPicturesAreS
   Inner.resize(Inner.size() - 20);  // the zlib body ends early
   const std::string Movie = Save("cut.swf", TMovieBuilder()
                                                 .DefineBitsJPEG2(1, Jpeg)
-                                                .Tag(BinaryDataCode, BinaryData(12, Inner))
+                                                .Tag(BinaryDataCode, BinaryDataBody(12, Inner))
                                                 .Build());
   const TWalkResult Walk = Open(Movie);
   EXPECT_EQ(WalkProblem(Walk), wpNone);  // the outer movie itself is whole ...
@@ -231,11 +205,11 @@ TEST_F(CarriedTest, NestingStopsFourLevelsDownWithoutError) {
   for (uint16_t Depth = 4; Depth >= 1; --Depth)
     Level = TMovieBuilder(true)
                 .DefineBitsJPEG2(Depth, Jpeg)
-                .Tag(BinaryDataCode, BinaryData(uint16_t(100 + Depth), Level))
+                .Tag(BinaryDataCode, BinaryDataBody(uint16_t(100 + Depth), Level))
                 .Build();
   const std::string Movie = Save("deep.swf", TMovieBuilder()
                                                  .DefineBitsJPEG2(0, Jpeg)
-                                                 .Tag(BinaryDataCode, BinaryData(100, Level))
+                                                 .Tag(BinaryDataCode, BinaryDataBody(100, Level))
                                                  .Build());
   const TWalkResult Walk = Open(Movie);
   EXPECT_TRUE(ReadWhole(Walk));
@@ -250,9 +224,9 @@ TEST_F(CarriedTest, NestingStopsFourLevelsDownWithoutError) {
       Save("loop.swf", TMovieBuilder(true)
                            .DefineBitsJPEG2(1, Jpeg)
                            .Tag(BinaryDataCode,
-                                BinaryData(2, TMovieBuilder(true)
+                                BinaryDataBody(2, TMovieBuilder(true)
                                                   .DefineBitsJPEG2(1, Jpeg)
-                                                  .Tag(BinaryDataCode, BinaryData(2, Self))
+                                                  .Tag(BinaryDataCode, BinaryDataBody(2, Self))
                                                   .Build()))
                            .Build());
   EXPECT_TRUE(ReadWhole(Open(Loop)));
@@ -272,12 +246,12 @@ TEST_F(CarriedTest, AChainOfExpandingMoviesStopsWithinOneMoviesLimit) {
   constexpr uint32_t Zeros = 400u << 20;
   const TBytes Level2 = ExpandingAfter(TMovieBuilder().DefineBitsJPEG2(3, Jpeg).Build(), Zeros);
   const TBytes Level1 = ExpandingAfter(
-      TMovieBuilder().DefineBitsJPEG2(2, Jpeg).Tag(BinaryDataCode, BinaryData(20, Level2)).Build(),
+      TMovieBuilder().DefineBitsJPEG2(2, Jpeg).Tag(BinaryDataCode, BinaryDataBody(20, Level2)).Build(),
       Zeros);
   const std::string Movie = Save(
       "bomb.swf",
       ExpandingAfter(
-          TMovieBuilder().DefineBitsJPEG2(1, Jpeg).Tag(BinaryDataCode, BinaryData(10, Level1)).Build(),
+          TMovieBuilder().DefineBitsJPEG2(1, Jpeg).Tag(BinaryDataCode, BinaryDataBody(10, Level1)).Build(),
           Zeros));
   EXPECT_LT(ReadFileBytes(Movie).size(), 2u << 20);
 
@@ -306,8 +280,8 @@ TEST_F(CarriedTest, SymbolNamesGoIntoFileNamesOnRequestMadeSafe) {
           .DefineBitsJPEG2(2, Jpeg)
           .DefineBitsJPEG2(3, Jpeg)
           .DefineBitsJPEG2(4, Jpeg)
-          .Tag(ExportAssetsCode, Names({{1, "hero/run"}, {2, "a\x01:b*c?\"<|>\\"}, {1, "hero/run"}}))
-          .Tag(SymbolClassCode, Names({{1, "Hero"}, {3, Long}, {1, "hero/run"}}))
+          .Tag(ExportAssetsCode, NamesBody({{1, "hero/run"}, {2, "a\x01:b*c?\"<|>\\"}, {1, "hero/run"}}))
+          .Tag(SymbolClassCode, NamesBody({{1, "Hero"}, {3, Long}, {1, "hero/run"}}))
           .Build());
   Open(Movie);
   EXPECT_EQ(W.Pictures.Facts(0).Names, std::vector<std::string>({"hero/run", "Hero"}));
