@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -610,9 +611,10 @@ TEST_F(ExtractToolTest, AProgressLineOnATerminalOnly) {
     return ReadText(Typed);
   };
   const std::string Shown = OnTerminal("");
-  EXPECT_NE(Shown.find("\r\033[K"), std::string::npos) << Shown;
-  EXPECT_NE(Shown.find(" of 3 movies, "), std::string::npos) << Shown;
-  EXPECT_NE(Shown.find(" pictures saved, 0:0"), std::string::npos) << Shown;
+  // Whichever moment the line was drawn at: "1 picture" is as right as "2 pictures".
+  EXPECT_TRUE(std::regex_search(
+      Shown, std::regex("\r\033\\[K[0-3] of 3 movies, [0-3] pictures? saved, 0:0[0-9]")))
+      << Shown;
   EXPECT_TRUE(Shown.ends_with("\r\033[K")) << Shown;
   EXPECT_EQ(OnTerminal(" --quiet"), "");
 }
