@@ -817,15 +817,6 @@ void NameOutputFolders(std::vector<TMovie>& Movies, const std::string& ImageDir)
 
 int main(int argc, char** argv) {
   KeepHeapSlack();
-  // Before any thread starts, so every thread inherits the blocked signals
-  // and only the watcher takes them.
-  sigset_t Stops;
-  sigemptyset(&Stops);
-  sigaddset(&Stops, SIGINT);
-  sigaddset(&Stops, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &Stops, nullptr);
-  std::thread(WatchStopSignals, Stops).detach();
-
   std::vector<std::string> Args(argv + 1, argv + argc);
   const std::string ProgramDir = ProgramFolder(argv[0]);
 
@@ -900,6 +891,16 @@ int main(int argc, char** argv) {
   unsigned Jobs = TWorkerPool::Cores();
   if (HasJobs && !ParseJobs(JobsText, Jobs))
     return UsageError("-j needs a number of workers of 1 or more, not '" + JobsText + "'.");
+
+  // Started after the options, so --help and a usage error start no thread;
+  // before any other thread, so every thread inherits the blocked signals and
+  // only the watcher takes them.
+  sigset_t Stops;
+  sigemptyset(&Stops);
+  sigaddset(&Stops, SIGINT);
+  sigaddset(&Stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &Stops, nullptr);
+  std::thread(WatchStopSignals, Stops).detach();
 
   // The settings the program itself would use, from the same folders.
   const TFolders Folders = ResolveFolders(ProgramDir);
