@@ -794,6 +794,7 @@ double StartupSeconds(const fs::path& Program) {
 int Usage() {
   std::fputs(
       "Usage: quillory-bench [--pictures N] [--plain | --lzma] [--keep] [--movie FILE]\n"
+      "                      [--premultiplied]\n"
       "Builds a large movie (N pictures, default 306, every 50th one 2000 x 2000;\n"
       "zlib-compressed unless --plain, LZMA-compressed with --lzma) in a private\n"
       "temporary folder, then times the walk that fills the picture list and Save\n"
@@ -802,7 +803,9 @@ int Usage() {
       "timed against liblzma's decoding of its body plus the walk of the same\n"
       "movie already expanded. --keep leaves the folder behind; --movie measures\n"
       "a movie built and kept before instead of building one. Save all is timed\n"
-      "with one worker and with one per core, and quillory-extract's start-up.\n"
+      "with one worker and with one per core, and quillory-extract's start-up;\n"
+      "--premultiplied saves the PNGs with their stored colours, to weigh the\n"
+      "cost of straight ones.\n"
       "--write-set DIR only writes the movies scripts/bench-extract.sh times.\n",
       stderr);
   return 2;
@@ -815,6 +818,7 @@ int main(int argc, char** argv) {
   int Pictures = 306;
   TPacking Packing = kZlib;
   bool Keep = false;
+  TExportOptions Export;
   std::string Given;
   for (int i = 1; i < argc; ++i) {
     std::string A = argv[i];
@@ -826,6 +830,8 @@ int main(int argc, char** argv) {
       Packing = kLZMA;
     else if (A == "--keep")
       Keep = true;
+    else if (A == "--premultiplied")
+      Export.KeepPremultiplied = true;
     else if (A == "--movie" && i + 1 < argc)
       Given = argv[++i];
     else if (A == "--write-set" && i + 1 < argc) {
@@ -903,7 +909,7 @@ int main(int argc, char** argv) {
 
   // Save all, on one worker, then on one per core into a fresh folder.
   Start = TMark();
-  int32_t Failures = SaveAllPictures(Workspace, "Image", nullptr);
+  int32_t Failures = SaveAllPictures(Workspace, "Image", nullptr, nullptr, Export);
   TSpan SaveTime = Since(Start);
   uint64_t SavePeak = PeakMemory();
   const auto SerialOutputs = FileList(Workspace.OutputDir);
@@ -913,7 +919,7 @@ int main(int argc, char** argv) {
   }
   TWorkerPool Pool;
   Start = TMark();
-  int32_t PoolFailures = SaveAllPictures(Workspace, "Image", nullptr, &Pool);
+  int32_t PoolFailures = SaveAllPictures(Workspace, "Image", nullptr, &Pool, Export);
   TSpan PoolTime = Since(Start);
   uint64_t PoolPeak = PeakMemory();
   int32_t Count = Workspace.Pictures.Count;
