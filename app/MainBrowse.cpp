@@ -54,24 +54,7 @@ void TMainForm::LayoutGrid() {
 }
 
 QString TMainForm::ColorModeText(int BitsPerPixel) {
-  switch (BitsPerPixel) {
-    case 1:
-      return QStringLiteral("Grayscale");
-    case 4:
-      return QStringLiteral("16 colors");
-    case 8:
-      return QStringLiteral("256 colors");
-    case 15:
-      return QStringLiteral("15 bpp (RGB compression)");
-    case 16:
-      return QStringLiteral("16 bpp");
-    case 24:
-      return QStringLiteral("24 bpp");
-    case 32:
-      return QStringLiteral("32 bpp (RGB compression)");
-    default:
-      return {};
-  }
+  return QString::fromStdString(::ColorModeText(BitsPerPixel));
 }
 
 void TMainForm::ShowPictureInfo(int32_t Number) {
