@@ -191,7 +191,11 @@ struct TCarried {
 // The names a SymbolClass or ExportAssets body gives characters: a UI16
 // count, then that many pairs of a UI16 ID and a zero-terminated string.
 // Each name is kept once per character, in record order; a pair cut short
-// ends the record.
+// ends the record. A character keeps its first MaxNames names, each cut to
+// MaxNameBytes at a character boundary: what is told of every picture of
+// that character then stays small, however many records a file repeats.
+constexpr size_t MaxNames = 16, MaxNameBytes = 256;
+
 void ReadNames(const tSWFStream& Body, std::map<uint16_t, std::vector<std::string>>& Names) {
   const uint8_t* Data = Body.Buffer();
   const size_t Size = Body.Size();
@@ -203,10 +207,14 @@ void ReadNames(const tSWFStream& Body, std::map<uint16_t, std::vector<std::strin
     At += 2;
     const auto* End = static_cast<const uint8_t*>(std::memchr(Data + At, 0, Size - At));
     if (!End) return;
-    std::string Name(reinterpret_cast<const char*>(Data + At), size_t(End - (Data + At)));
+    size_t Length = std::min(size_t(End - (Data + At)), MaxNameBytes);
+    if (Data + At + Length < End)
+      while (Length > 0 && (Data[At + Length] & 0xC0) == 0x80) --Length;  // inside a character
+    std::string Name(reinterpret_cast<const char*>(Data + At), Length);
     At = size_t(End - Data) + 1;
     std::vector<std::string>& Known = Names[ID];
-    if (std::find(Known.begin(), Known.end(), Name) == Known.end()) Known.push_back(Name);
+    if (Known.size() < MaxNames && std::find(Known.begin(), Known.end(), Name) == Known.end())
+      Known.push_back(std::move(Name));
   }
 }
 
@@ -233,7 +241,9 @@ class TWalk {
     std::map<uint16_t, std::vector<std::string>> Names;
     const int32_t First = FPictures.Count;
     Records(Movie, Header, Result, Observer, Carried, Names);
-    for (int32_t N = First; N < FPictures.Count; ++N) Name(N, Names, Carrier);
+    std::map<uint16_t, TNames> Shared;
+    for (auto& [ID, List] : Names) Shared.emplace(ID, TNames(std::move(List)));
+    for (int32_t N = First; N < FPictures.Count; ++N) Name(N, Shared, Carrier);
     for (const TCarried& Item : Carried) {
       std::vector<uint16_t> Inner = Carrier;
       Inner.push_back(Item.ID);
@@ -249,7 +259,7 @@ class TWalk {
           if (Item.Data.Size > 0)
             File.AttachBuffer(const_cast<uint8_t*>(Item.Data.Data), Item.Data.Size);
           FPictures.Append(stagDefineBinaryData, File, File.Size(), nullptr, Item.ID);
-          FPictures.SetOrigin(FPictures.Count - 1, NamesOf(Item.ID, Names), Inner);
+          FPictures.SetOrigin(FPictures.Count - 1, NamesOf(Item.ID, Shared), Inner);
           break;
         }
         default:
@@ -258,17 +268,15 @@ class TWalk {
     }
   }
 
-  void Name(int32_t N, const std::map<uint16_t, std::vector<std::string>>& Names,
+  void Name(int32_t N, const std::map<uint16_t, TNames>& Names,
             const std::vector<uint16_t>& Carrier) {
     const int32_t ID = FPictures.Facts(N).CharacterID;
-    FPictures.SetOrigin(N, ID >= 0 ? NamesOf(uint16_t(ID), Names) : std::vector<std::string>{},
-                        Carrier);
+    FPictures.SetOrigin(N, ID >= 0 ? NamesOf(uint16_t(ID), Names) : TNames(), Carrier);
   }
 
-  static std::vector<std::string> NamesOf(uint16_t ID,
-                                          const std::map<uint16_t, std::vector<std::string>>& Names) {
+  static TNames NamesOf(uint16_t ID, const std::map<uint16_t, TNames>& Names) {
     const auto Found = Names.find(ID);
-    return Found == Names.end() ? std::vector<std::string>{} : Found->second;
+    return Found == Names.end() ? TNames() : Found->second;
   }
 
   // A movie carried as binary data, read exactly as a movie file is read.
@@ -285,7 +293,11 @@ class TWalk {
     // Told before the movies it carries in turn.
     const size_t Index = FResult.Carried.size();
     FResult.Carried.push_back({Carrier, {}});
+    FPictures.CarriedTables.emplace_back();  // none until its own JPEGTables record
+    const uint32_t OuterTables = FTables;
+    FTables = uint32_t(FPictures.CarriedTables.size());
     Movie_(Movie, Header, Result, Carrier, nullptr);
+    FTables = OuterTables;
     FResult.Carried[Index].Walk = std::move(Result);
   }
 
@@ -330,6 +342,9 @@ class TWalk {
           FResult.MemoryShort.push_back({Count, Handler.Declared});
         }
       }
+      // A DefineBits picture is joined to the tables of the movie it lies in.
+      for (int32_t N = Count; N < FPictures.Count; ++N)
+        FPictures.PictureEntries[size_t(N)].Tables = FTables;
       if (Observer) Observer->WalkProgress(ProgressPercent(Movie.Position(), Movie.Size()));
     }
   }
@@ -352,11 +367,13 @@ class TWalk {
               std::vector<TCarried>& Carried, std::map<uint16_t, std::vector<std::string>>& Names,
               bool InMovie) {
     switch (Code) {
-      case stagJPEGTables:
+      case stagJPEGTables: {
         TagBody.SetPosition(0);
-        FPictures.JPEGTables = std::make_unique<tSWFStream>();
-        FPictures.JPEGTables->CopyFrom(TagBody, TagBody.Size());
+        auto& Tables = FTables == 0 ? FPictures.JPEGTables : FPictures.CarriedTables[FTables - 1];
+        Tables = std::make_unique<tSWFStream>();
+        Tables->CopyFrom(TagBody, TagBody.Size());
         break;
+      }
       case stagDefineBits:
       case stagDefineBitsJPEG2: {
         // A DefineBits block starts past the character ID and the
@@ -409,6 +426,7 @@ class TWalk {
   TWalkResult& FResult;
   TExtractObserver* FObserver;
   uint64_t FExpanded = 0;  // bytes the movies walked so far expanded to
+  uint32_t FTables = 0;    // the movie being walked, as TPictureEntry::Tables counts it
 };
 
 }  // namespace
@@ -420,6 +438,7 @@ void ResetWorkspace(TWorkspace& Workspace) {
 void DropPictureStores(TWorkspace& Workspace) {
   TPictureList& Pictures = Workspace.Pictures;
   Pictures.JPEGTables.reset();
+  Pictures.CarriedTables.clear();
   Pictures.PictureData = std::make_unique<tSWFStream>();
   Pictures.SideData = std::make_unique<tSWFStream>();
   Pictures.Movie.reset();
@@ -512,10 +531,7 @@ TWalkResult OpenAndExtract(TWorkspace& Workspace, const std::string& MoviePath,
   TPictureList& Pictures = Workspace.Pictures;
   // The list starts empty whoever called us, so an open never mixes movies.
   Pictures.ClearEntries();
-  Pictures.JPEGTables.reset();
-  Pictures.PictureData = std::make_unique<tSWFStream>();
-  Pictures.SideData = std::make_unique<tSWFStream>();
-  Pictures.Movie.reset();
+  DropPictureStores(Workspace);
 
   // Once each; failures show at export. Without an image folder (a listing)
   // nothing is made.

@@ -245,8 +245,7 @@ void TPictureList::Append(int32_t TagCode, tSWFStream& Primary, uint32_t Length,
   FFacts.push_back(MakeFacts(*this, Count - 1, CharacterID));
 }
 
-void TPictureList::SetOrigin(int32_t N, std::vector<std::string> Names,
-                             std::vector<uint16_t> Carrier) {
+void TPictureList::SetOrigin(int32_t N, TNames Names, std::vector<uint16_t> Carrier) {
   if (N < 0 || size_t(N) >= FFacts.size()) return;
   FFacts[size_t(N)].Names = std::move(Names);
   FFacts[size_t(N)].Carrier = std::move(Carrier);
@@ -306,6 +305,13 @@ TBlock TPictureList::Side(int32_t N) const {
 int32_t TPictureList::TagCode(int32_t N) const {
   if (N < 0 || N >= Count) return 0;
   return PictureEntries[size_t(N)].TagCode;
+}
+
+const tSWFStream* TPictureList::TablesOf(int32_t N) const {
+  if (N < 0 || N >= Count) return nullptr;
+  const uint32_t Movie = PictureEntries[size_t(N)].Tables;
+  if (Movie == 0) return JPEGTables.get();
+  return Movie <= CarriedTables.size() ? CarriedTables[Movie - 1].get() : nullptr;
 }
 
 const TPictureFacts& TPictureList::Facts(int32_t N) const {
@@ -389,6 +395,14 @@ const char* EmbeddedExtension(TEmbeddedFormat Format) {
   return Format == efPNG ? ".png" : Format == efGIF ? ".gif" : "";
 }
 
+// What comes before a DefineBits block: its movie's tables without their
+// end-of-image marker, or the start-of-image marker the walk skipped.
+static TBlock DefineBitsHead(const TPictureList& Pictures, int32_t Number) {
+  const tSWFStream* Tables = Pictures.TablesOf(Number);
+  if (Tables && Tables->Size() > 2) return {Tables->Buffer(), Tables->Size() - 2u};
+  return {StartOfImage, 2};
+}
+
 std::vector<TBlock> JPEGPieces(const TPictureList& Pictures, int32_t Number) {
   std::vector<TBlock> Pieces;
   const TBlock Block = Pictures.Primary(Number);
@@ -396,11 +410,7 @@ std::vector<TBlock> JPEGPieces(const TPictureList& Pictures, int32_t Number) {
   switch (Pictures.TagCode(Number)) {
     case stagDefineBits: {
       // The tables without their end-of-image marker, then the block.
-      const tSWFStream* Tables = Pictures.JPEGTables.get();
-      if (Tables && Tables->Size() > 2)
-        Pieces.push_back({Tables->Buffer(), Tables->Size() - 2u});
-      else
-        Pieces.push_back({StartOfImage, 2});  // the marker the walk skipped
+      Pieces.push_back(DefineBitsHead(Pictures, Number));
       Pieces.push_back(Block);
       break;
     }
@@ -457,11 +467,7 @@ void JoinDefineBits(const TPictureList& Pictures, int32_t Number, tSWFStream& Ta
   std::vector<TBlock> Pieces = JPEGPieces(Pictures, Number);
   if (Pieces.empty() && Pictures.TagCode(Number) == stagDefineBits) {
     // An empty block still gets its tables or marker.
-    const tSWFStream* Tables = Pictures.JPEGTables.get();
-    if (Tables && Tables->Size() > 2)
-      Pieces.push_back({Tables->Buffer(), Tables->Size() - 2u});
-    else
-      Pieces.push_back({StartOfImage, 2});
+    Pieces.push_back(DefineBitsHead(Pictures, Number));
   }
   for (const TBlock& Piece : Pieces)
     if (Piece.Size > 0) Target.WriteBytes(Piece.Data, Piece.Size);

@@ -35,6 +35,27 @@ const char* RecordKindName(int32_t TagCode);
 // BMP of 5-5-5 pixels); empty when there is none.
 std::string ColorModeText(int BitsPerPixel);
 
+// A picture's symbol names, in record order. Every picture of one character
+// in one movie shares the one list, however many pictures repeat its ID.
+class TNames {
+ public:
+  TNames() = default;
+  explicit TNames(std::vector<std::string> List)
+      : FList(std::make_shared<const std::vector<std::string>>(std::move(List))) {}
+  const std::vector<std::string>& List() const {
+    static const std::vector<std::string> None;
+    return FList ? *FList : None;
+  }
+  bool empty() const { return List().empty(); }
+  size_t size() const { return List().size(); }
+  const std::string& operator[](size_t I) const { return List()[I]; }
+  std::vector<std::string>::const_iterator begin() const { return List().begin(); }
+  std::vector<std::string>::const_iterator end() const { return List().end(); }
+
+ private:
+  std::shared_ptr<const std::vector<std::string>> FList;
+};
+
 struct TPictureFacts {
   int32_t TagCode = 0;                  // 6, 21, 35, 90, 20, 36, or 87 for a carried file
   TStoredFormat Format = sfJPEG;
@@ -44,7 +65,7 @@ struct TPictureFacts {
   int32_t CharacterID = -1;             // the record's first UI16; -1 when it is too short
   // The names the movie it lies in gives its character (SymbolClass and
   // ExportAssets records), each once, in record order.
-  std::vector<std::string> Names;
+  TNames Names;
   // The DefineBinaryData records it lies in, outermost first; empty for the
   // movie's own pictures.
   std::vector<uint16_t> Carrier;
@@ -64,6 +85,7 @@ struct TPictureEntry {
   int32_t TagCode = 0;
   uint32_t MovieStart = 0;
   uint32_t MovieSize = 0;
+  uint32_t Tables = 0;  // whose JPEGTables: 0 the open movie's, k the k-th carried movie's
 };
 
 // The pictures of the open movie. Both offset arrays hold Count + 1 elements:
@@ -78,6 +100,9 @@ class TPictureList {
   std::unique_ptr<tSWFStream> PictureData;  // primary blocks, back to back
   std::unique_ptr<tSWFStream> SideData;     // alpha blocks, back to back
   std::unique_ptr<tSWFStream> JPEGTables;   // last JPEGTables body; null until one is seen
+  // The same for each movie carried as binary data, in the order walked:
+  // each movie's DefineBits pictures use its own tables.
+  std::vector<std::unique_ptr<tSWFStream>> CarriedTables;
   // The open movie as expanded, when blocks are kept where they lie in it.
   std::unique_ptr<tSWFStream> Movie;
 
@@ -95,7 +120,7 @@ class TPictureList {
   // come after them: their facts are made once the walk is over.
   void CompleteFacts();
   // Where picture N comes from, once the movie it lies in is read whole.
-  void SetOrigin(int32_t N, std::vector<std::string> Names, std::vector<uint16_t> Carrier);
+  void SetOrigin(int32_t N, TNames Names, std::vector<uint16_t> Carrier);
   // Picture N is listed empty because memory was too short for its record.
   void SetMemoryShort(int32_t N, TPictureSize Declared);
 
@@ -103,6 +128,8 @@ class TPictureList {
   TBlock Primary(int32_t N) const;
   TBlock Side(int32_t N) const;
   int32_t TagCode(int32_t N) const;  // 0 for N outside 0..Count-1
+  // The last JPEGTables body of the movie picture N lies in; null when none.
+  const tSWFStream* TablesOf(int32_t N) const;
   // The facts of picture N; those of no picture for N outside the list.
   const TPictureFacts& Facts(int32_t N) const;
 

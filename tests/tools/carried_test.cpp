@@ -92,7 +92,7 @@ TEST_F(CarriedTest, NestedMoviesAndFilesComeAfterTheMoviesOwnPicturesDepthFirst)
     EXPECT_EQ(Facts.TagCode, Expected[N].Code);
     EXPECT_EQ(Facts.CharacterID, Expected[N].Id);
     EXPECT_EQ(Facts.Format, Expected[N].Format);
-    EXPECT_EQ(Facts.Names, Expected[N].Names);
+    EXPECT_EQ(Facts.Names.List(), Expected[N].Names);
     EXPECT_EQ(Facts.Carrier, Expected[N].Carrier);
   }
   EXPECT_EQ(W.Pictures.Facts(4).Size.Width, 3);
@@ -163,6 +163,59 @@ TEST_F(CarriedTest, CarriedGIFAndJPEGFilesAreSavedAsStored) {
   EXPECT_EQ(W.Pictures.Facts(1).Size.Width, 5);
   EXPECT_EQ(W.Pictures.Facts(1).Format, sfJPEG);
   EXPECT_FALSE(W.Pictures.Facts(1).HasAlpha);
+}
+
+// Each movie's DefineBits pictures are joined to that movie's last tables:
+// a carried movie's tables neither replace the open movie's nor borrow them.
+TEST_F(CarriedTest, EachMoviesDefineBitsUseThatMoviesOwnTables) {
+  const auto A = EncodeJPEGTablesAndImage(Pattern(16, 8, 1), 50);
+  const auto B = EncodeJPEGTablesAndImage(Pattern(8, 16, 2), 90);
+  ASSERT_NE(A.first, B.first);
+  const TBytes WithTables = TMovieBuilder().JPEGTables(B.first).DefineBits(2, B.second).Build();
+  const TBytes WithoutTables = TMovieBuilder().DefineBits(3, B.second).Build();
+  const std::string Movie = Save("tables.swf", TMovieBuilder(true)
+                                                   .JPEGTables(A.first)
+                                                   .DefineBits(1, A.second)
+                                                   .Tag(BinaryDataCode, BinaryDataBody(5, WithTables))
+                                                   .Tag(BinaryDataCode, BinaryDataBody(6, WithoutTables))
+                                                   .Build());
+  const TRun R = Run({"--out", Temp.Path() + "out", Movie});
+  EXPECT_EQ(R.Status, 0) << R.Err;
+  const auto Joined = [](const TBytes& Tables, const TBytes& Image) {
+    TBytes File(Tables.begin(), Tables.end() - 2);  // without the tables' end marker
+    File.insert(File.end(), Image.begin() + 2, Image.end());  // the image past its start marker
+    return File;
+  };
+  const std::string Folder = Temp.Path() + "out/tables.swf/JPEG/";
+  EXPECT_EQ(ReadFileBytes(Folder + "Image0.jpg"), Joined(A.first, A.second));
+  EXPECT_EQ(ReadFileBytes(Folder + "Image1.jpg"), Joined(B.first, B.second));
+  EXPECT_EQ(ReadFileBytes(Folder + "Image2.jpg"), B.second) << "no tables: its own start marker";
+  Open(Movie);
+  ASSERT_EQ(W.Pictures.Count, 3);
+  EXPECT_EQ(W.Pictures.Facts(0).Size.Width, 16);
+  EXPECT_EQ(W.Pictures.Facts(1).Size.Width, 8);
+}
+
+// A character keeps its first 16 names, each at most 256 bytes, cut at a
+// character boundary; every picture of it shares the one list.
+TEST_F(CarriedTest, NamesAreBoundedPerCharacterAndShared) {
+  std::string Long = "a";
+  for (int i = 0; i < 150; ++i) Long += "\xC3\xA9";  // 301 bytes of UTF-8
+  std::vector<std::pair<uint16_t, std::string>> Pairs = {{1, Long}};
+  for (int i = 0; i < 19; ++i) Pairs.push_back({1, "n" + std::to_string(i)});
+  const TBytes Jpeg = EncodeJPEG(Pattern(4, 4));
+  Open(Save("names.swf", TMovieBuilder()
+                             .DefineBitsJPEG2(1, Jpeg)
+                             .DefineBitsJPEG2(1, Jpeg)
+                             .Tag(SymbolClassCode, NamesBody(Pairs))
+                             .Build()));
+  ASSERT_EQ(W.Pictures.Count, 2);
+  const std::vector<std::string>& Names = W.Pictures.Facts(0).Names.List();
+  ASSERT_EQ(Names.size(), 16u);
+  EXPECT_EQ(Names[0], Long.substr(0, 255)) << "cut before the character that crosses 256 bytes";
+  EXPECT_EQ(Names[1], "n0");
+  EXPECT_EQ(Names[15], "n14");
+  EXPECT_EQ(&W.Pictures.Facts(1).Names.List(), &Names);
 }
 
 TEST_F(CarriedTest, ACarriedMovieCutShortIsToldByItsBinaryDataAndItsPicturesAreSaved) {
@@ -284,8 +337,8 @@ TEST_F(CarriedTest, SymbolNamesGoIntoFileNamesOnRequestMadeSafe) {
           .Tag(SymbolClassCode, NamesBody({{1, "Hero"}, {3, Long}, {1, "hero/run"}}))
           .Build());
   Open(Movie);
-  EXPECT_EQ(W.Pictures.Facts(0).Names, std::vector<std::string>({"hero/run", "Hero"}));
-  EXPECT_EQ(W.Pictures.Facts(3).Names, std::vector<std::string>());
+  EXPECT_EQ(W.Pictures.Facts(0).Names.List(), std::vector<std::string>({"hero/run", "Hero"}));
+  EXPECT_EQ(W.Pictures.Facts(3).Names.List(), std::vector<std::string>());
   EXPECT_EQ(FileNamePart(Long), Long.substr(0, 120));  // 40 whole signs
 
   // Without the switch, the names stay out of the file names.
