@@ -109,7 +109,14 @@ void TThumbnailCache::Work() {
     // The list stays as it is while a thumbnail of it is in hand: End waits.
     TThumbnail Thumbnail;
     std::string Failure;
-    DrawThumbnail(Pictures, Number, Settings, Thumbnail, Failure);
+    try {
+      DrawThumbnail(Pictures, Number, Settings, Thumbnail, Failure);
+    } catch (const std::exception&) {
+      // Memory refused on the way: the picture shows the mark of one that
+      // cannot be drawn, and the others are still made.
+      Thumbnail = TThumbnail();
+      Thumbnail.Failed = true;
+    }
     Hold.lock();
     FInHand.erase(Number);
     Store(Generation, Number, std::move(Thumbnail));
