@@ -144,10 +144,11 @@ std::vector<std::string> LangKeys() {
           menuFrench, menuOptions, submenuHelp, menuHelp, menuAbout, buttonOpen, buttonSave,
           buttonSaveAll, buttonHelp, labelPicNum, labelType, labelDimensions, labelColorMode,
           submenuRecent, menuOpenImageFolder, submenuEdit, menuCopy, menuFitPreview, menuActualSize,
-          menuZoom2, menuZoom4,
+          menuZoom2, menuZoom4, labelCharacter, labelCarrier,
           // Options dialog.
           buttonOk, buttonCancel, buttonColor, labelDestDir, labelPrefix, labelBGSquareSize,
-          labelColor, labelPicSize, labelChanges, labelFolderWarning,
+          labelColor, labelPicSize, labelChanges, labelFolderWarning, checkNamesInFiles,
+          checkPremultiplied,
           // Help-error box.
           labelHelp, labelAdobeLink,
           // Messages.
@@ -158,11 +159,14 @@ std::vector<std::string> LangKeys() {
           mesAboutRights, mesAboutWebsite, mesAboutSupport, mesHelpFileMissing, mesHelpNoViewer,
           mesErrorSettingPath, mesFolderNotWritable, mesPrefixRefused, mesColorMode1, mesColorMode4,
           mesColorMode8, mesColorMode15, mesColorMode16, mesColorMode24, mesColorMode32,
-          mesNothingToSave, mesFileNotWritten, mesPNGNotComposed,
+          mesNothingToSave, mesFileNotWritten, mesPNGNotComposed, mesNotShown, mesTipCharacter,
+          mesTipCarrier, mesBinaryData, mesOwnPicture, mesShowDetails, mesHideDetails,
+          mesMoreLogEntries, mesPictureMemory, mesPictureMemoryNoSize,
           // Why a movie was not read whole.
           mesCannotRead, mesNotAMovie, mesLZMALost, mesBodyLost, mesBodyCut, mesHeaderDamaged,
           mesRecordDamaged, mesMovieCut, mesPicturesBeforeDamage, mesPicturesFoundShown,
-          mesStatusNotRead, mesStatusNotAMovie, mesStatusDamaged};
+          mesStatusNotRead, mesStatusNotAMovie, mesStatusDamaged, mesCarriedProblem, mesBodyMemory,
+          mesWalkMemory, mesStatusMemory};
 }
 
 std::vector<std::string> LangBlankedKeys() {

@@ -272,11 +272,11 @@ TOptionsForm::TOptionsForm(TSettings& Settings, QWidget* Parent)
   spinPicSize->setObjectName(QStringLiteral("spinPicSize"));
   spinPicSize->setGeometry(304, 256, 233, 22);
 
-  checkNamesInFiles = new QCheckBox(QStringLiteral("Add the symbol name to file names"), this);
+  // Their texts come from Lang.ini when the dialog is shown, as the captions' do.
+  checkNamesInFiles = new QCheckBox(QLatin1String(LangName::checkNamesInFiles), this);
   checkNamesInFiles->setObjectName(QLatin1String(LangName::checkNamesInFiles));
   checkNamesInFiles->setGeometry(8, SwitchesTop, 534, SwitchHeight);
-  checkPremultiplied =
-      new QCheckBox(QStringLiteral("Keep the stored (premultiplied) colours in PNG files"), this);
+  checkPremultiplied = new QCheckBox(QLatin1String(LangName::checkPremultiplied), this);
   checkPremultiplied->setObjectName(QLatin1String(LangName::checkPremultiplied));
   checkPremultiplied->setGeometry(8, SwitchesTop + SwitchHeight, 534, SwitchHeight);
 
