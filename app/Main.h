@@ -158,9 +158,6 @@ class TMainForm : public QMainWindow {
   // own pictures).
   static QString CharacterText(const TPictureFacts& Facts);
   static QString CarrierPath(const std::vector<uint16_t>& Carrier);
-  // The splash bar's position once Done of Count thumbnails are built: the
-  // exact share of 85, so the bar moves for any count.
-  static int SplashShare(int32_t Done, int32_t Count);
   // Why the movie of Walk was not read whole, in Language (empty when it
   // was): the sentence quillory-extract gives.
   static QString WalkProblemSentence(const std::string& ProgramDir, const std::string& Language,
@@ -270,7 +267,9 @@ class TMainForm : public QMainWindow {
   // Rows the grid has for the pictures of the open movie.
   int ShowableRows() const;
   // The end of an open: the grid, the status bar and what the open has to tell.
-  void ShowOpened();
+  // AlreadyTold: the open failed with a message of its own, so its walk's
+  // report (a default result, "cannot be read") is not shown on top of it.
+  void ShowOpened(bool AlreadyTold = false);
   void Repaint(QWidget* Widget);
   TPictureSettings PictureSettings() const;
   TExportOptions ExportOptions() const;
@@ -282,7 +281,6 @@ class TMainForm : public QMainWindow {
   std::vector<TStatusPanel*> FPanels;
   std::array<std::function<QString()>, 5> FPanelMessages;
   bool FLayoutPending = true;
-  uint64_t FGeneration = 0;  // number of the latest open
   bool FClosing = false;
   bool FWalking = false;
   bool FSaving = false;

@@ -22,18 +22,6 @@
 #include "app/PictureView.h"
 #include "app/WindowObserver.h"
 
-namespace {
-
-// Numerator / Denominator to the nearest integer, halves to the even one.
-int RoundHalfEven(int64_t Numerator, int64_t Denominator) {
-  int64_t Quotient = Numerator / Denominator;
-  const int64_t Twice = 2 * (Numerator % Denominator);
-  if (Twice > Denominator || (Twice == Denominator && (Quotient & 1))) ++Quotient;
-  return int(Quotient);
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // Workspace, open and thumbnails
 // ---------------------------------------------------------------------------
@@ -66,16 +54,17 @@ void TMainForm::OpenMovie(const QString& Path) {
   // The preview that chose the picture to save is gone with the old movie:
   // Save would write a picture of the new movie nobody clicked, or nothing.
   ASave->setEnabled(false);
-  ++FGeneration;
   TWindowObserver Observer(*this);
   FMoviePath = Path;
   FWalking = true;
   TWalkResult Walk;
+  bool Told = false;
   try {
     Walk = ::OpenAndExtract(FWorkspace, Path.toStdString(),
                             FSettings.ReadImageDir(TSettings::DefaultRootDir), &Observer);
   } catch (const std::exception& Error) {
     ErrorBox(this, QString::fromUtf8(Error.what()));
+    Told = true;
   }
   FWalking = false;
   FWalk = Walk;
@@ -86,10 +75,10 @@ void TMainForm::OpenMovie(const QString& Path) {
   VDT->setFocus();
   FitColumns();
   UpdateTotal(FWorkspace.Pictures.Count);
-  ShowOpened();
+  ShowOpened(Told);
 }
 
-void TMainForm::ShowOpened() {
+void TMainForm::ShowOpened(bool AlreadyTold) {
   const int32_t Count = FWorkspace.Pictures.Count;
   // Ready as soon as the walk is over: the thumbnails of the rows in view
   // come first, as they are made, and every command works without them.
@@ -127,7 +116,7 @@ void TMainForm::ShowOpened() {
     ASaveAll->setEnabled(true);
   }
   const QString Report = WalkReport(FWalk);
-  if (Report.isEmpty()) return;
+  if (Report.isEmpty() || AlreadyTold) return;
   QStringList Details;
   for (const tDebuggerEntry& Entry : FWalk.Log) Details << FromStd(LogEntryText(Entry));
   if (FWalk.LogDropped > 0)
@@ -215,10 +204,6 @@ QString TMainForm::WalkReport(const TWalkResult& Walk) const {
   for (const TMemoryShort& Short : Walk.MemoryShort)
     Lines << MemoryShortSentence(Short.Number, Short.Size);
   return Lines.join(QLatin1Char('\n'));
-}
-
-int TMainForm::SplashShare(int32_t Done, int32_t Count) {
-  return Count > 0 ? RoundHalfEven(int64_t(85) * Done, Count) : 0;
 }
 
 // ---------------------------------------------------------------------------

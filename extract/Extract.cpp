@@ -285,6 +285,7 @@ class TWalk {
     TWalkResult Result;
     tSWFStream Movie;
     Result.Loaded = Movie.WriteBytes(Item.Data.Data, Item.Data.Size);
+    if (!Result.Loaded) Result.LoadError = ENOMEM;  // the only way a copy fails
     Movie.SetPosition(0);
     tHeaderItem Header(0, 255);
     Header.SetExpansionLimit(MaxExpandedMovie > FExpanded ? MaxExpandedMovie - FExpanded : 0);
