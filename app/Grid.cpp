@@ -175,8 +175,12 @@ void TThumbnailGrid::SetDefaultNodeHeight(int Height) {
 
 void TThumbnailGrid::SetCurrent(int32_t Number) {
   if (Number == FCurrent) return;
+  // Only the two cells whose frame changes are painted again.
+  const QModelIndex Old = CellOf(FCurrent);
   FCurrent = Number;
-  viewport()->update();
+  if (Old.isValid()) viewport()->update(visualRect(Old));
+  const QModelIndex New = CellOf(Number);
+  if (New.isValid()) viewport()->update(visualRect(New));
 }
 
 QModelIndex TThumbnailGrid::CellOf(int32_t Number) const {
