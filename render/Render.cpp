@@ -82,9 +82,6 @@ void ResetWorkspace(TViewWorkspace& Workspace, int32_t PicSize) {
   ResetWorkspace(static_cast<TWorkspace&>(Workspace));
 }
 
-void DropPictureStores(TViewWorkspace& Workspace) {
-  DropPictureStores(static_cast<TWorkspace&>(Workspace));
-}
 
 QSize FittedSize(int32_t Width, int32_t Height, int32_t BoxHeight, int32_t BoxWidth) {
   if (Width <= 0 || Height <= 0) return {};

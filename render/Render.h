@@ -34,8 +34,6 @@ class TViewWorkspace : public TWorkspace {
 };
 // The view's part of a reset around the core's: the cell size follows PicSize.
 void ResetWorkspace(TViewWorkspace& Workspace, int32_t PicSize);
-// The core's release of the previous movie's stores.
-void DropPictureStores(TViewWorkspace& Workspace);
 
 // A PNG or GIF file, decoded for display through Qt's image reader (a GIF's
 // first frame). False with Failure set when it cannot be decoded, or when it

@@ -53,9 +53,7 @@ class TThumbnailCache : public QObject {
   // Every picture in view is.
   bool InViewMade();
   size_t Bytes();
-  size_t Cap() const { return FCap; }
   size_t Count();
-  unsigned Threads() const { return unsigned(FThreads.size()); }
 
  signals:
   // Thumbnail Number of the movie now open is there.

@@ -85,22 +85,6 @@ TEST_F(MainFormTest, ClickOnAnEmptySlotShowsNothing) {
   EXPECT_EQ(F.PanelText(0), Lang(mesReady));
 }
 
-TEST(SplashShare, TheBarMovesSteadilyToEightyFiveForAnyCount) {
-  const struct {
-    int32_t Done, Count;
-    int Want;
-  } Cases[] = {{1, 1, 85},  {1, 2, 42},     {2, 2, 85},     {1, 3, 28},        {1, 300, 0},
-               {2, 300, 1}, {150, 300, 42}, {300, 300, 85}, {5000, 10000, 42}, {0, 0, 0}};
-  for (const auto& C : Cases) EXPECT_EQ(TMainForm::SplashShare(C.Done, C.Count), C.Want) << C.Done;
-  int Last = 0;
-  for (int32_t Done = 1; Done <= 1000; ++Done) {
-    const int Share = TMainForm::SplashShare(Done, 1000);
-    EXPECT_GE(Share, Last);
-    Last = Share;
-  }
-  EXPECT_EQ(Last, 85);
-}
-
 TEST(ColorModes, TextsByBitsPerPixel) {
   const std::pair<int, const char*> Cases[] = {{1, "Grayscale"},
                                                {4, "16 colors"},
