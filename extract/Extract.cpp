@@ -91,7 +91,7 @@ class TRecordHandler {
     tSWFStream& Alpha = Tag.GetAlphaData().GetStoredData();
     Alpha.SetPosition(0);
     tSWFStream Repaired;
-    RepairJPEGStream(Jpeg, Repaired);
+    if (!RepairJPEGStream(Jpeg, Repaired)) throw std::bad_alloc();  // its only failure
     Repaired.SetPosition(0);
     FPictures.Append(TagCode, Repaired, Repaired.Size(), &Alpha, ID);
   }
@@ -258,7 +258,14 @@ class TWalk {
           tSWFStream File;
           if (Item.Data.Size > 0)
             File.AttachBuffer(const_cast<uint8_t*>(Item.Data.Data), Item.Data.Size);
-          FPictures.Append(stagDefineBinaryData, File, File.Size(), nullptr, Item.ID);
+          try {
+            FPictures.Append(stagDefineBinaryData, File, File.Size(), nullptr, Item.ID);
+          } catch (const std::bad_alloc&) {
+            tSWFStream Nothing;
+            FPictures.Append(stagDefineBinaryData, Nothing, 0, nullptr, Item.ID);
+            FPictures.SetMemoryShort(FPictures.Count - 1, {});
+            FResult.MemoryShort.push_back({FPictures.Count - 1, {}});
+          }
           FPictures.SetOrigin(FPictures.Count - 1, NamesOf(Item.ID, Shared), Inner);
           break;
         }
@@ -341,6 +348,10 @@ class TWalk {
           Handler.AppendEmpty(Code, TagBody);
           FPictures.SetMemoryShort(Count, Handler.Declared);
           FResult.MemoryShort.push_back({Count, Handler.Declared});
+        } else if (!IsPicture(Code)) {
+          // Tables or names lost: the pictures that needed them are not
+          // what the movie holds, so it is not read whole.
+          Result.OutOfMemory = true;
         }
       }
       // A DefineBits picture is joined to the tables of the movie it lies in.
@@ -372,7 +383,7 @@ class TWalk {
         TagBody.SetPosition(0);
         auto& Tables = FTables == 0 ? FPictures.JPEGTables : FPictures.CarriedTables[FTables - 1];
         Tables = std::make_unique<tSWFStream>();
-        Tables->CopyFrom(TagBody, TagBody.Size());
+        if (!Tables->CopyFrom(TagBody, TagBody.Size())) throw std::bad_alloc();
         break;
       }
       case stagDefineBits:

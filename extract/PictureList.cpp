@@ -223,22 +223,26 @@ void TPictureList::ClearEntries() {
 
 void TPictureList::Append(int32_t TagCode, tSWFStream& Primary, uint32_t Length, tSWFStream* Side,
                           int32_t CharacterID) {
-  // The stores only ever grow at their ends; a copy that cannot be made
-  // (a source shorter than announced, memory refused) leaves whatever part
-  // reached the store, and the end offsets below say exactly how much.
+  // The stores only ever grow at their ends. A source shorter than
+  // announced gives what it has; a copy refused memory throws before the
+  // picture is counted, so the walk lists it empty as short of memory
+  // instead of as a picture with nothing to save.
   PictureData->SetPosition(PictureData->Size());
   PictureEntries.back().DataStart = PictureData->Size();
   PictureEntries.back().TagCode = TagCode;
   uint32_t Available = Primary.Remaining() > 0 ? uint32_t(Primary.Remaining()) : 0;
   uint32_t Taken = std::min(Length, Available);
-  if (Taken > 0) PictureData->CopyFrom(Primary, Taken);
+  if (Taken > 0 && !PictureData->CopyFrom(Primary, Taken)) throw std::bad_alloc();
   PictureEntries.push_back(TPictureEntry{PictureData->Size(), 0});
 
   SideData->SetPosition(SideData->Size());
   SideStarts.back() = SideData->Size();
   if (Side && Side->Size() > 0) {
     Side->SetPosition(0);
-    SideData->CopyFrom(*Side, Side->Size());
+    if (!SideData->CopyFrom(*Side, Side->Size())) {
+      PictureEntries.pop_back();
+      throw std::bad_alloc();
+    }
   }
   SideStarts.push_back(SideData->Size());
   ++Count;
