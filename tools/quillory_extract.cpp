@@ -333,29 +333,75 @@ class TConsole : public TExtractObserver {
       : FMovie(Movie), FPictures(Pictures), FProgress(Progress) {}
 
   void PictureFailed(int32_t Number, const std::string& Message) override {
-    MarkFailed(Number);
     Say("picture " + std::to_string(Number) + " could not be saved as PNG (" + Message + ").");
   }
-  void FileNotWritten(int32_t Number, const std::string& FileName,
+  void FileNotWritten(int32_t /*Number*/, const std::string& FileName,
                       const std::string& Reason) override {
-    MarkFailed(Number);
     if (++FFileMessages > MaxFileMessages) return;
     Say("cannot write " + FileName + ": " + Reason + ".");
   }
   void NothingToSave(int32_t Number) override {
-    MarkFailed(Number);
     Say("picture " + std::to_string(Number) +
         " holds nothing that can be saved (its record is damaged or empty); no file was "
         "written for it.");
   }
   void NotEnoughMemory(int32_t Number, TPictureSize Size) override {
-    MarkFailed(Number);
     Say(MemoryShortText(Number, Size));
   }
   bool Cancelled() override { return StopSignal.load() != 0; }
+  // Every picture dealt with comes here once, after what went wrong with it
+  // was told.
   void PictureDone(const TPictureOutcome& Outcome) override {
     ++FTold;
-    if (FProgress && Outcome.Whole()) FProgress->PictureSaved();
+    if (!Outcome.Whole())
+      ++FFailed;
+    else if (FProgress)
+      FProgress->PictureSaved();
+    AddReportPicture(Outcome);
+  }
+
+  // --list: picture Number told on its own line, and in the report with no
+  // file. Nothing was saved, so the progress line does not count it.
+  std::string ListLine(int32_t Number) {
+    TPictureOutcome Outcome;
+    Outcome.Number = Number;
+    AddReportPicture(Outcome);
+    const TPictureFacts& Facts = FPictures.Facts(Number);
+    std::string Line = FMovie + ": " + std::to_string(Number) + " " +
+                       RecordKindName(Facts.TagCode) + " " + StoredFormatName(Facts.Format) + " ";
+    Line += Facts.Size.Known()
+                ? std::to_string(Facts.Size.Width) + "x" + std::to_string(Facts.Size.Height)
+                : std::string("?x?");
+    Line += " id " + (Facts.CharacterID >= 0 ? std::to_string(Facts.CharacterID) : "?");
+    for (const std::string& Name : Facts.Names) {
+      Line += ' ';
+      Line += JSONString(Name);
+    }
+    if (!Facts.Carrier.empty()) {
+      Line += " in binary data";
+      for (size_t i = 0; i < Facts.Carrier.size(); ++i) {
+        Line += i ? " > " : " ";
+        Line += std::to_string(Facts.Carrier[i]);
+      }
+    }
+    return Line + "\n";
+  }
+
+  void Say(const std::string& Sentence) {
+    FMessages += "quillory-extract: " + FMovie + ": " + Sentence + "\n";
+  }
+  void SetFolder(const std::string& Folder) { FFolder = Folder; }
+  // Pictures with at least one file missing.
+  int32_t FailedPictures() const { return FFailed; }
+  // Pictures dealt with, saved or not.
+  int32_t Told() const { return FTold; }
+  int FileMessages() const { return FFileMessages; }
+  std::string& Messages() { return FMessages; }
+  const std::vector<std::string>& ReportPictures() const { return FReportPictures; }
+
+ private:
+  // The picture's entry in the report's line for the movie.
+  void AddReportPicture(const TPictureOutcome& Outcome) {
     const TPictureFacts& Facts = FPictures.Facts(Outcome.Number);
     std::string Line = "{\"number\":" + std::to_string(Outcome.Number);
     Line += ",\"kind\":" + JSONString(RecordKindName(Facts.TagCode));
@@ -403,59 +449,13 @@ class TConsole : public TExtractObserver {
     FReportPictures.push_back(std::move(Line));
   }
 
-  // --list: picture Number told on its own line, and in the report with no
-  // file.
-  std::string ListLine(int32_t Number) {
-    TPictureOutcome Outcome;
-    Outcome.Number = Number;
-    ++FTold;
-    PictureDone(Outcome);
-    --FTold;
-    const TPictureFacts& Facts = FPictures.Facts(Number);
-    std::string Line = FMovie + ": " + std::to_string(Number) + " " +
-                       RecordKindName(Facts.TagCode) + " " + StoredFormatName(Facts.Format) + " ";
-    Line += Facts.Size.Known()
-                ? std::to_string(Facts.Size.Width) + "x" + std::to_string(Facts.Size.Height)
-                : std::string("?x?");
-    Line += " id " + (Facts.CharacterID >= 0 ? std::to_string(Facts.CharacterID) : "?");
-    for (const std::string& Name : Facts.Names) {
-      Line += ' ';
-      Line += JSONString(Name);
-    }
-    if (!Facts.Carrier.empty()) {
-      Line += " in binary data";
-      for (size_t i = 0; i < Facts.Carrier.size(); ++i) {
-        Line += i ? " > " : " ";
-        Line += std::to_string(Facts.Carrier[i]);
-      }
-    }
-    return Line + "\n";
-  }
-
-  void Say(const std::string& Sentence) {
-    FMessages += "quillory-extract: " + FMovie + ": " + Sentence + "\n";
-  }
-  void SetFolder(const std::string& Folder) { FFolder = Folder; }
-  // Pictures with at least one file missing.
-  int32_t FailedPictures() const { return int32_t(FFailed.size()); }
-  // Pictures dealt with, saved or not.
-  int32_t Told() const { return FTold; }
-  int FileMessages() const { return FFileMessages; }
-  std::string& Messages() { return FMessages; }
-  const std::vector<std::string>& ReportPictures() const { return FReportPictures; }
-
- private:
-  void MarkFailed(int32_t Number) {
-    if (FFailed.empty() || FFailed.back() != Number) FFailed.push_back(Number);
-  }
-
   std::string FMovie;
   const TPictureList& FPictures;
   TProgressLine* FProgress;
   std::string FFolder;
   int FFileMessages = 0;
   int32_t FTold = 0;
-  std::vector<int32_t> FFailed;  // in picture order, each once
+  int32_t FFailed = 0;
   std::string FMessages;
   std::vector<std::string> FReportPictures;
 };
@@ -718,6 +718,8 @@ class TMovieCollector {
       Movies.push_back({Path, false, {}});
   }
   // One path a line; "-" is the standard input. Empty lines are passed over.
+  // A NUL ends a line too, so the lists of find -print0 are read, and the
+  // "\r" of a CRLF list is no part of the path.
   bool AddList(const std::string& ListFile) {
     FILE* In = ListFile == "-" ? stdin : std::fopen(ListFile.c_str(), "r");
     if (!In) {
@@ -725,20 +727,23 @@ class TMovieCollector {
       return false;
     }
     std::string Line;
-    bool Read = true;
-    for (int C; (C = std::getc(In)) != EOF;) {
-      if (C != '\n') {
-        Line += char(C);
-        continue;
-      }
+    const auto Take = [&] {
+      if (!Line.empty() && Line.back() == '\r') Line.pop_back();
       if (!Line.empty()) Add(Line);
       Line.clear();
+    };
+    bool Read = true;
+    for (int C; (C = std::getc(In)) != EOF;) {
+      if (C == '\n' || C == '\0')
+        Take();
+      else
+        Line += char(C);
     }
     if (std::ferror(In)) {
       Say(ListFile, std::string("cannot read this list of movies: ") + std::strerror(errno) + ".");
       Read = false;
     }
-    if (!Line.empty()) Add(Line);
+    Take();
     if (In != stdin) std::fclose(In);
     return Read;
   }
@@ -821,7 +826,7 @@ int main(int argc, char** argv) {
   const std::string ProgramDir = ProgramFolder(argv[0]);
 
   std::string OutDir, Prefix, ReportFile, JobsText, ListFile;
-  bool HasOut = false, HasPrefix = false, HasReport = false, HasJobs = false, HasList = false;
+  bool HasOut = false, HasPrefix = false, HasReport = false, HasJobs = false;
   bool OptionsDone = false, Quiet = false, Verbose = false, Names = false, Premultiplied = false;
   bool List = false;
   // Movies and folders, and lists of them, in the order given.
@@ -832,7 +837,7 @@ int main(int argc, char** argv) {
   std::vector<TSource> Sources;
   for (size_t i = 0; i < Args.size(); ++i) {
     const std::string& A = Args[i];
-    auto Value = [&](const std::string& Name, std::string& Into, bool& Seen) -> bool {
+    auto Value = [&](const std::string& Name, std::string& Into, bool* Seen) -> bool {
       if (A == Name) {
         if (i + 1 >= Args.size()) return false;
         Into = Args[++i];
@@ -841,7 +846,7 @@ int main(int argc, char** argv) {
       } else {
         Into = A.substr(Name.size());  // -j4
       }
-      Seen = true;
+      if (Seen) *Seen = true;
       return true;
     };
     if (OptionsDone || A.empty() || A[0] != '-' || A == "-") {
@@ -865,23 +870,23 @@ int main(int argc, char** argv) {
     } else if (A == "--premultiplied") {
       Premultiplied = true;
     } else if (A == "--files-from" || A.rfind("--files-from=", 0) == 0) {
-      if (!Value("--files-from", ListFile, HasList) || ListFile.empty())
+      if (!Value("--files-from", ListFile, nullptr) || ListFile.empty())
         return UsageError("--files-from needs a file, or - for the standard input.");
       Sources.push_back({true, ListFile});
     } else if (A == "--list" || A == "-l") {
       List = true;
     } else if (A == "--out" || A.rfind("--out=", 0) == 0) {
-      if (!Value("--out", OutDir, HasOut)) return UsageError("--out needs a folder.");
+      if (!Value("--out", OutDir, &HasOut)) return UsageError("--out needs a folder.");
       if (OutDir.empty()) return UsageError("--out needs a folder.");
     } else if (A == "--prefix" || A.rfind("--prefix=", 0) == 0) {
-      if (!Value("--prefix", Prefix, HasPrefix)) return UsageError("--prefix needs a text.");
+      if (!Value("--prefix", Prefix, &HasPrefix)) return UsageError("--prefix needs a text.");
       if (Prefix.find('/') != std::string::npos) return UsageError("the prefix cannot hold a '/'.");
     } else if (A == "--report" || A.rfind("--report=", 0) == 0) {
-      if (!Value("--report", ReportFile, HasReport) || ReportFile.empty())
+      if (!Value("--report", ReportFile, &HasReport) || ReportFile.empty())
         return UsageError("--report needs a file.");
     } else if (A == "--jobs" || A.rfind("--jobs=", 0) == 0 || A.rfind("-j", 0) == 0) {
       const bool Long = A.rfind("--jobs", 0) == 0;
-      if (!Value(Long ? "--jobs" : "-j", JobsText, HasJobs))
+      if (!Value(Long ? "--jobs" : "-j", JobsText, &HasJobs))
         return UsageError("-j needs a number of workers.");
     } else {
       return UsageError("unknown option " + A + ".");
@@ -904,18 +909,25 @@ int main(int argc, char** argv) {
 
   // The settings the program itself would use, from the same folders.
   const TFolders Folders = ResolveFolders(ProgramDir);
-  std::string ConfigFile = Folders.ConfigFile();
+  const TIniText Config = TIniText::Load(Folders.ConfigFile());
+  const auto ConfigSwitch = [&](const char* Key) {
+    return IniParseInteger(Config.ReadString("Config", Key, "")).value_or(0) == 1;
+  };
   std::string ImageDir;
   if (HasOut) {
     ImageDir = OutDir.back() == '/' ? OutDir : OutDir + "/";
   } else {
-    ImageDir = IniReadString(ConfigFile, "Config", "ImageDir", "");
+    ImageDir = Config.ReadString("Config", "ImageDir", "");
     if (ImageDir.empty()) ImageDir = Folders.ImageDir;
   }
-  if (!HasPrefix) Prefix = IniReadString(ConfigFile, "Config", "Prefix", "Image");
-  if (!Names) Names = IniReadInteger(ConfigFile, "Config", "NamesInFiles", 0) == 1;
-  if (!Premultiplied)
-    Premultiplied = IniReadInteger(ConfigFile, "Config", "Premultiplied", 0) == 1;
+  if (!HasPrefix) {
+    // A "/" would put the files outside the movie's folders: the window
+    // falls back to its default then, and so does the tool.
+    Prefix = Config.ReadString("Config", "Prefix", "Image");
+    if (Prefix.find('/') != std::string::npos) Prefix = "Image";
+  }
+  if (!Names) Names = ConfigSwitch("NamesInFiles");
+  if (!Premultiplied) Premultiplied = ConfigSwitch("Premultiplied");
   if (List)
     ;  // nothing is written
   else if (HasOut)
@@ -1008,6 +1020,11 @@ int main(int argc, char** argv) {
 
   TWorkspace Sequential;
   bool AllOk = true;
+  int ReportError = 0;  // the errno of the first report write that failed
+  const auto TellReportError = [&] {
+    std::fprintf(stderr, "quillory-extract: cannot write the report %s: %s.\n",
+                 ReportFile.c_str(), std::strerror(ReportError));
+  };
   size_t MoviesFinished = 0;
   for (size_t N = 0; N < Movies.size(); ++N) {
     TMovieResult Result;
@@ -1035,11 +1052,19 @@ int main(int argc, char** argv) {
     else
       Tell();
     // Only movies done with: the report holds no line that a stop cut short.
-    if (Report && Result.Finished) {
+    // Once a line failed, the report is told of once and written no more.
+    if (Report && Result.Finished && !ReportError) {
       std::lock_guard<std::mutex> Hold(ReportLock);
       const std::string Line = Result.Report + "\n";
-      std::fwrite(Line.data(), 1, Line.size(), Report);
-      std::fflush(Report);
+      errno = 0;
+      if (std::fwrite(Line.data(), 1, Line.size(), Report) != Line.size() ||
+          std::fflush(Report) != 0) {
+        ReportError = errno ? errno : EIO;
+        if (Progress)
+          Progress->Between(TellReportError);
+        else
+          TellReportError();
+      }
     }
     if (Result.Finished) ++MoviesFinished;
     if (!Result.Ok) AllOk = false;
@@ -1049,11 +1074,14 @@ int main(int argc, char** argv) {
   if (!Collector.Ok) AllOk = false;
   if (Report) {
     std::lock_guard<std::mutex> Hold(ReportLock);
-    if (std::fclose(Report) != 0) {
-      std::fprintf(stderr, "quillory-extract: cannot write the report %s: %s.\n",
-                   ReportFile.c_str(), std::strerror(errno));
-      AllOk = false;
+    const bool Told = ReportError != 0;
+    errno = 0;
+    const bool Broken = std::ferror(Report) != 0;
+    if (std::fclose(Report) != 0 || Broken) {
+      if (!ReportError) ReportError = errno ? errno : EIO;
     }
+    if (ReportError && !Told) TellReportError();
+    if (ReportError) AllOk = false;
   }
   if (const int Signal = StopSignal.load()) {
     std::fprintf(stderr, "quillory-extract: the run was stopped by %s: %zu of %zu %s finished.\n",

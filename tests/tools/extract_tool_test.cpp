@@ -281,6 +281,34 @@ TEST_F(ExtractToolTest, TheReportHasALinePerMovieAndAnEntryPerPicture) {
   EXPECT_NE(R.Err.find("cannot write the report"), std::string::npos) << R.Err;
 }
 
+// A report the disk refuses fails the run, said once, whether the pictures
+// are saved or only listed.
+TEST_F(ExtractToolTest, AReportThatCannotBeWrittenFailsTheRunAndSaysSo) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "/dev/full is needed for a disk that is full";
+  const std::string Path =
+      Movie("scene.swf", TMovieBuilder().DefineBitsJPEG2(1, EncodeJPEG(Pattern(4, 4))).End());
+  const std::string Out = Temp.Path() + "out/";
+  const std::string Sentence =
+      "quillory-extract: cannot write the report /dev/full: No space left on device.\n";
+  const std::vector<std::string> Ways[] = {{"--out", Out},
+                                           {"--out", Out, "-j", "1"},
+                                           {"--list"},
+                                           {"--quiet", "--out", Out, Path}};
+  for (const auto& Way : Ways) {
+    std::string Joined;
+    for (const auto& A : Way) Joined += A + " ";
+    SCOPED_TRACE(Joined);
+    std::vector<std::string> Args = Way;
+    Args.push_back(Path);
+    // Without the report, the same run is a success.
+    EXPECT_EQ(Run(Args).Status, 0);
+    Args.insert(Args.end(), {"--report", "/dev/full"});
+    const TRun R = Run(Args);
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Err, Sentence);
+  }
+}
+
 // Pictures that give nothing to write get no file and are not counted as saved.
 TEST_F(ExtractToolTest, PicturesWithNothingToSaveGetNoFileAndFailTheRun) {
   TBytes Jpeg = EncodeJPEG(Pattern(4, 4));
@@ -395,6 +423,25 @@ TEST_F(ExtractToolTest, TakesTheImageFolderAndPrefixFromConfigIni) {
   // Options win over the file.
   R = Run({"--prefix=Cut", Path}, Program);
   EXPECT_TRUE(FileExists(Pics + "scene.swf/JPEG/Cut0.jpg"));
+
+  // A prefix with a "/" would lead out of the movie's folders: the default
+  // is taken instead, as the window does.
+  for (const char* Escaping : {"../../esc", "../esc", "sub/esc"}) {
+    SCOPED_TRACE(Escaping);
+    const std::string Into = Temp.Path() + "guarded/";
+    fs::remove_all(Into);
+    ASSERT_EQ(mkdir(Into.c_str(), 0777), 0);
+    fs::create_directories(Into + "scene.swf/JPEG/sub");  // so "sub/" could be written into
+    Ini = "[Config]\nImageDir=" + Into + "\nPrefix=" + Escaping + "\n";
+    WriteFileBytes(Bin + "config.INI", TBytes(Ini.begin(), Ini.end()));
+    R = Run({Path}, Program);
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Err, "");
+    const auto Files = Tree(Into);
+    EXPECT_TRUE(Files.count("scene.swf/JPEG/Image0.jpg"));
+    for (const auto& [Name, Bytes] : Tree(Temp.Path()))
+      EXPECT_EQ(fs::path(Name).filename().string().rfind("esc0.", 0), std::string::npos) << Name;
+  }
 }
 
 // Installed system-wide, the tool cannot write its own folder: Config.ini
@@ -565,6 +612,38 @@ TEST_F(ExtractToolTest, MoviesFromAListFileOrTheStandardInput) {
   EXPECT_EQ(WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, 0);
   EXPECT_EQ(ReadText(Temp.Path() + "stdout.txt"), Expected);
 
+  // Lines that end in CR LF, or in a NUL as find -print0 writes them; an
+  // empty line of either kind is passed over.
+  const std::string Folder = Temp.Path() + "folder";
+  const std::string FromList = B + ": 1 picture saved\n" + Folder + "/c.swf: 1 picture saved\n" +
+                               A + ": 1 picture saved\n";
+  struct TListCase {
+    const char* Name;
+    std::string Text;
+  } ListCases[] = {
+      {"CRLF", B + "\r\n\r\n" + Folder + "\r\n" + A + "\r\n"},
+      {"CRLF, no last line end", B + "\r\n" + Folder + "\r\n" + A + "\r"},
+      {"NUL", B + '\0' + '\0' + Folder + '\0' + A + '\0'},
+      {"NUL, no last one", B + '\0' + Folder + '\0' + A},
+      {"NUL and LF", B + "\n" + Folder + '\0' + "\n" + A},
+  };
+  for (const TListCase& C : ListCases) {
+    SCOPED_TRACE(C.Name);
+    WriteFileBytes(List, TBytes(C.Text.begin(), C.Text.end()));
+    R = Run({"--out", Out, "--files-from", List});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Err, "");
+    EXPECT_EQ(R.Out, FromList);
+  }
+  // find -print0 through the standard input.
+  const std::string Find = "find " + Quote(B) + " " + Quote(Folder) + " " + Quote(A) +
+                           " -name '*.swf' -print0 | " + Quote(QUILLORY_EXTRACT) + " --out " +
+                           Quote(Out) + " --files-from - >" + Quote(Temp.Path() + "stdout.txt") +
+                           " 2>&1";
+  const int Found = std::system(Find.c_str());
+  EXPECT_EQ(WIFEXITED(Found) ? WEXITSTATUS(Found) : -1, 0);
+  EXPECT_EQ(ReadText(Temp.Path() + "stdout.txt"), FromList);
+
   // A list that cannot be read stops the run before anything is done.
   fs::remove_all(Out);
   R = Run({"--out", Out, A, "--files-from", Temp.Path() + "absent.txt"});
@@ -617,6 +696,16 @@ TEST_F(ExtractToolTest, AProgressLineOnATerminalOnly) {
       << Shown;
   EXPECT_TRUE(Shown.ends_with("\r\033[K")) << Shown;
   EXPECT_EQ(OnTerminal(" --quiet"), "");
+
+  // A listing saves nothing, and the line counts nothing saved: the movies
+  // given many times over, so that it is drawn.
+  std::string Many = " --list";
+  for (int Round = 0; Round < 20; ++Round)
+    for (size_t N = 4; N < Args.size(); ++N) Many += " " + Quote(Args[N]);
+  const std::string Listed = OnTerminal(Many);
+  EXPECT_TRUE(std::regex_search(Listed, std::regex("\r\033\\[K[0-9]+ of 63 movies, ")))
+      << Listed;
+  EXPECT_FALSE(std::regex_search(Listed, std::regex("[1-9][0-9]* pictures? saved"))) << Listed;
 }
 
 TEST_F(ExtractToolTest, VersionAndQuiet) {
@@ -925,6 +1014,17 @@ class TChild {
     return false;
   }
   void Signal(int Number) { kill(FPid, Number); }
+  // Sends SIGSTOP and returns once it has stopped; false when it ended.
+  bool Stop() {
+    if (FPid <= 0) return false;
+    kill(FPid, SIGSTOP);
+    int Status = 0;
+    if (waitpid(FPid, &Status, WUNTRACED) != FPid) return false;
+    if (WIFSTOPPED(Status)) return true;
+    FStatus = Status;
+    FPid = -FPid;
+    return false;
+  }
   // Its exit status, or minus the signal that ended it.
   TRun Wait() {
     if (FPid > 0 && waitpid(FPid, &FStatus, 0) == FPid) FPid = -FPid;
@@ -1009,7 +1109,15 @@ TEST_F(StoppedRunTest, AStopSignalFinishesThePicturesInHandAndSaysTheRunWasStopp
     fs::create_directories(TmpDir);
     TChild Child({"-j", C.Jobs, "--out", Out, "--report", Report, First, BigMovie, After}, Run,
                  TmpDir);
-    ASSERT_TRUE(Child.RunningUntil([&] { return WritingPictures(Out + "big.swf/"); }))
+    // The movie after the big one told as finished only when it is: all its
+    // files in place before the signal.
+    const auto AfterDone = [&] {
+      const auto Files = Tree(Out + "after.swf");
+      return Files.size() == 3u + 9 && Files == Tree(Out + "first.swf") &&
+             Temporaries(Out + "after.swf").empty();
+    };
+    ASSERT_TRUE(Child.RunningUntil(
+        [&] { return WritingPictures(Out + "big.swf/") && (!C.AfterFinished || AfterDone()); }))
         << "the run ended before the pictures of big.swf were being written";
     Child.Signal(C.Signal);
     const TRun R = Child.Wait();
@@ -1084,7 +1192,16 @@ TEST_F(StoppedRunTest, WhatAKilledRunLeftIsRemovedByTheNextRunIntoTheSameFolder)
   fs::create_directories(TmpDir);
   {
     TChild Child({"-j", "1", "--out", Out, BigMovie}, Temp.Path(), TmpDir);
-    ASSERT_TRUE(Child.RunningUntil([&] { return WritingPictures(Out + "big.swf/"); }));
+    // Stopped, it cannot rename the temporary file between the look and the
+    // kill; one renamed just before the stop is looked for again.
+    bool Left = false;
+    for (int Try = 0; Try < 100 && !Left; ++Try) {
+      ASSERT_TRUE(Child.RunningUntil([&] { return WritingPictures(Out + "big.swf/"); }));
+      ASSERT_TRUE(Child.Stop());
+      Left = !Temporaries(Out).empty();
+      if (!Left) Child.Signal(SIGCONT);
+    }
+    ASSERT_TRUE(Left) << "no temporary file was ever caught in a stopped run";
     Child.Signal(SIGKILL);
     EXPECT_EQ(Child.Wait().Status, -SIGKILL);
   }
