@@ -118,12 +118,20 @@ TEST_F(ThumbnailCacheTest, ThumbnailsOfAMovieNoLongerOpenAreDropped) {
   bool OtherMovie = false;
   QObject::connect(&Cache, &TThumbnailCache::Built, [&](int32_t N) {
     if (OtherMovie) {
-      EXPECT_LT(N, 3) << "a thumbnail of the movie before";
+      // The first movie's thumbnails are all of pictures 3 and up, which the
+      // new one lacks; and its pictures are 600 x 600, the new one's 8 x 8.
+      EXPECT_LT(N, 3) << "thumbnail " << N << " of the movie before";
+      const std::optional<TThumbnail> Found = Cache.Find(N);
+      EXPECT_TRUE(Found && Found->Image.size() == QSize(8, 8))
+          << "thumbnail " << N << " told is not of the new movie";
     }
     Told.insert(N);
   });
   Cache.Begin(W.Pictures, Settings);
-  Cache.Want(Range(0, 40), 40);
+  // Pictures 0 to 2 not wanted: those in hand at End, the most wanted next,
+  // are numbers the new movie does not have, so one kept would show as a
+  // thumbnail too many, or be told.
+  Cache.Want(Range(3, 40), 37);
   ASSERT_TRUE(WaitFor([&] { return !Told.empty(); }));
   // A new movie: the old one's thumbnails in hand are finished, then forgotten.
   Cache.End();
@@ -133,9 +141,16 @@ TEST_F(ThumbnailCacheTest, ThumbnailsOfAMovieNoLongerOpenAreDropped) {
   Cache.Begin(W.Pictures, Settings);
   QCoreApplication::processEvents();  // anything of the old movie still on its way
   Cache.Want(Range(0, 3), 3);
+  // Idle also waits for any thumbnail still in a thread's hands.
   ASSERT_TRUE(WaitFor([&] { return Cache.Idle() && Told.size() == 3; }));
+  QCoreApplication::processEvents();  // what was told on the way
   EXPECT_EQ(Cache.Count(), 3u);
-  for (int32_t N = 0; N < 3; ++N) EXPECT_EQ(Cache.Find(N)->Image.size(), QSize(8, 8));
+  for (int32_t N = 3; N < 40; ++N) EXPECT_FALSE(Cache.Find(N)) << N;
+  for (int32_t N = 0; N < 3; ++N) {
+    const std::optional<TThumbnail> Found = Cache.Find(N);
+    ASSERT_TRUE(Found) << N;
+    EXPECT_EQ(Found->Image.size(), QSize(8, 8));
+  }
   Cache.End();
 }
 
@@ -145,7 +160,9 @@ TEST_F(ThumbnailCacheTest, ACacheThatGoesWhileItWorksEndsCleanly) {
     auto Cache = std::make_unique<TThumbnailCache>(TThumbnailCache::DefaultCap, 2);
     Cache->Begin(W.Pictures, Settings);
     Cache->Want(Range(0, 60), 12);
-    if (Round > 0) WaitFor([&] { return Cache->Count() >= size_t(Round); });
+    if (Round > 0) {
+      ASSERT_TRUE(WaitFor([&] { return Cache->Count() >= size_t(Round); }));
+    }
     Cache.reset();  // with thumbnails in hand and many more wanted
     QCoreApplication::processEvents();
   }

@@ -22,7 +22,7 @@ check() {
   COMPREPLY=()
   _quillory_extract 2>/dev/null || true
   local got
-  got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' '|')
+  got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | tr '\n' '|')
   if [ "$got" != "$expected" ]; then
     echo "FAILED: quillory-extract $* -> $got instead of $expected" >&2
     failed=1

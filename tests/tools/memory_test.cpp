@@ -31,6 +31,18 @@ constexpr bool AddressSanitizer = false;
 constexpr bool AddressSanitizer = false;
 #endif
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool ThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool ThreadSanitizer = true;
+#else
+constexpr bool ThreadSanitizer = false;
+#endif
+#else
+constexpr bool ThreadSanitizer = false;
+#endif
+
 void PutUI16(TBytes& Out, uint16_t Value) {
   Out.push_back(uint8_t(Value));
   Out.push_back(uint8_t(Value >> 8));
@@ -207,6 +219,7 @@ TEST_F(MemoryTest, AJPEG3WhosePNGMemoryCannotHoldKeepsItsJPEGOnWorkersToo) {
 // Lossless2 picture: its pixels alone take 256 MB, its BMP 192 MB more.
 TEST_F(MemoryTest, UnderARealMemoryLimitTheLargestPictureIsToldAndTheRunEnds) {
   if (AddressSanitizer) GTEST_SKIP() << "the address sanitizer reserves its shadow memory";
+  if (ThreadSanitizer) GTEST_SKIP() << "the thread sanitizer reserves its shadow memory";
   const std::string Movie = Save("huge.swf", TMovieBuilder(true)
                                                  .Tag(36, BlankLossless2(1, 8192, 8192))
                                                  .DefineBitsJPEG2(2, EncodeJPEG(Pattern(8, 8)))
