@@ -213,7 +213,12 @@ bool WriteBands(png_structp Png, const tPNGTarget& Target, TWorkerPool* Pool,
       if (Writer) return;
     }
   };
-  for (unsigned Helper = 0; Helper < Helpers; ++Helper) Pool->Run([Work] { Work(false); });
+  try {
+    for (unsigned Helper = 0; Helper < Helpers; ++Helper) Pool->Run([Work] { Work(false); });
+  } catch (const std::bad_alloc&) {
+    // Fewer helpers: the writer packs what they do not. Leaving here would
+    // free Target under the helpers already queued.
+  }
 
   static const uint8_t ZlibHeader[2] = {0x78, 0x01};  // deflate, 32 KB window, fastest
   bool Ok = true;

@@ -192,9 +192,15 @@ bool DecodeJPEGPixels(TBlock Jpeg, const TBlock* Alpha, int32_t MinSide, TDecode
     // Only the plane's rows the decoded part covers are expanded.
     const int64_t Rows = int64_t(Out.RealRows) * Out.Height / Out.Colour.Height();
     const size_t Wanted = size_t(Out.Width) * size_t(std::min<int64_t>(Out.Height, Rows + 1));
-    // Data that is not zlib is taken as the plane's own bytes.
-    if (InflateZlib(Alpha->Data, Alpha->Size, Wanted, Plane) != ieDone || Plane.empty())
-      Plane.assign(Alpha->Data, Alpha->Data + Alpha->Size);
+    // Data that is not zlib at all is taken as the plane's own bytes; a
+    // plane cut short or refused memory keeps what was expanded.
+    const TInflateEnd Inflated = InflateZlib(Alpha->Data, Alpha->Size, Wanted, Plane);
+    if (Inflated == ieNoMemory) {
+      NoteMemoryShort();
+      Failure = "Not enough memory for the alpha plane";
+      return false;
+    }
+    if (Plane.empty()) Plane.assign(Alpha->Data, Alpha->Data + Alpha->Size);
   }
   Out.Alpha.Present = true;
   Out.Alpha.Premultiplied = true;

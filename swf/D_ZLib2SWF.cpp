@@ -27,9 +27,9 @@ bool Region(const tSWFStream& Stream, int32_t Count, uint32_t& Length) {
   return true;
 }
 
-// A whole zlib stream expanded by libdeflate; false (Out untouched) for
-// anything libdeflate does not take whole, which zlib then reads as far as
-// it goes.
+// A whole zlib stream expanded by libdeflate; false for anything libdeflate
+// does not take whole, which zlib then reads again from the start, over
+// whatever libdeflate left in Out, as far as it goes.
 bool WholeStream(const uint8_t* In, uint32_t InSize, uint8_t* Out, uint32_t OutSize,
                  uint32_t& Produced) {
   libdeflate_decompressor* Decompressor = libdeflate_alloc_decompressor();
