@@ -136,14 +136,8 @@ bool RenderPixels(const TPicturePixels& Pixels, int32_t BoxHeight, int32_t BoxWi
     Failure = "The picture is empty";
     return false;
   }
-  int32_t TargetWidth, TargetHeight;
-  if (W > H) {
-    TargetWidth = BoxWidth;
-    TargetHeight = H > 0 ? int32_t(RoundHalfEven(int64_t(BoxWidth) * H, W)) : 0;
-  } else {
-    TargetHeight = BoxHeight;
-    TargetWidth = W > 0 ? int32_t(RoundHalfEven(int64_t(BoxHeight) * W, H)) : 0;
-  }
+  const QSize Fitted = FittedSize(W, H, BoxHeight, BoxWidth);
+  const int32_t TargetWidth = Fitted.width(), TargetHeight = Fitted.height();
   const int32_t DW = Pixels.Colour.Width(), DH = Pixels.Colour.Height();
   if (TargetWidth <= 0 || TargetHeight <= 0 || W <= 0 || H <= 0 || DW <= 0 || DH <= 0) {
     Target = QImage();  // a zero side: nothing to draw
