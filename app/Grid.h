@@ -68,7 +68,6 @@ class TThumbnailDelegate : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override;
 };
 
-
 // The grid: one cell per picture, the current picture highlighted. The
 // arrow keys, Home, End, Page Up and Page Down move the current picture
 // and report the new cell as a click would; one notch of the mouse wheel

@@ -91,8 +91,8 @@ class TMainForm : public QMainWindow {
 
   // Opens Path as the Open command does once a movie is chosen.
   void OpenMovie(const QString& Path);
-  // Opens Path as soon as the window is idle (after the current open,
-  // thumbnail build or Save all).
+  // Opens Path as soon as the window is idle (after the current open or
+  // Save all).
   void OpenWhenIdle(const QString& Path);
   // The program's command line: "quillory [MOVIE.swf]" opens the movie.
   void OpenFromCommandLine(const QStringList& Arguments);

@@ -75,7 +75,7 @@ bool TSettings::StartupLoad(TWindowBounds& Bounds) {
       File = WritableConfigFile();
       IniWriteString(File, secConfig, keyImageDir, OutputDir);
     } catch (const EIniWriteError& Error) {
-    NoteNotWritten(Error);
+      NoteNotWritten(Error);
       // Nothing more is read: the program runs on the defaults.
       Prefix = DefaultPrefix;
       BGSquareSize = DefaultBGSquareSize;

@@ -86,11 +86,11 @@ class TSettings {
   // OK in the options dialog: the in-memory values change first (sizes
   // corrected like at start), OutputDir := ImageDir as typed; then
   // ImageDir, Prefix, BGSquareSize, BGColor, PicSize, NamesInFiles and
-  // Premultiplied are written in that order. A refused write skips the rest
-  // silently.
+  // Premultiplied are written in that order. A refused write skips the rest,
+  // with a note on the error output.
   void SaveOptions(const TOptionValues& Values);
   // Main window closes: "Size" Top, Left, Width, Height, then "Config"
-  // Language. A refused write skips the rest silently.
+  // Language. A refused write skips the rest, with a note on the error output.
   void CloseSave(const TWindowBounds& Bounds);
 
   // Folder of the last movie opened ("OpenDir" of section "Config", ending

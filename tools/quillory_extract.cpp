@@ -657,7 +657,8 @@ TMovieResult ExtractMovie(TWorkspace& Workspace, const std::string& Movie,
     TMovieResult Result;
     Result.Err = "quillory-extract: " + Movie + ": " + Sentence + "\n";
     if (Job.Report)
-      Result.Report = ReportLine(Movie, TWalkResult(), false, Workspace.OutputDir, Sentence, {});
+      Result.Report = ReportLine(Movie, TWalkResult(), false,
+                                 Job.List ? "" : MovieOutputDir(ImageDir, Movie), Sentence, {});
     return Result;
   }
 }
