@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "MainFormFixture.h"
+#include "tests/support/ToolRun.h"
 
 namespace {
 
@@ -95,11 +96,10 @@ void SaveEveryKindMovie(const std::string& FileName) {
 // pictures (none when the report holds no single line).
 QJsonArray ReportedPictures(const std::string& Movie, const std::string& Out) {
   const std::string Report = Out + "report.jsonl";
-  const std::string Command = std::string("'") + QUILLORY_EXTRACT + "' -q --prefix Image --out '" +
-                              Out + "' --report '" + Report + "' '" + Movie +
-                              "' >/dev/null 2>&1 </dev/null";
-  const int Status = std::system(Command.c_str());
-  EXPECT_TRUE(WIFEXITED(Status)) << Command;
+  const TRun R = RunProgram(QUILLORY_EXTRACT,
+                            {"-q", "--prefix", "Image", "--out", Out, "--report", Report, Movie},
+                            Movie.substr(0, Movie.rfind('/') + 1));
+  EXPECT_NE(R.Status, -1) << R.Err;
   const TBytes Bytes = ReadFileBytes(Report);
   const QList<QByteArray> Lines =
       QByteArray(reinterpret_cast<const char*>(Bytes.data()), qsizetype(Bytes.size()))

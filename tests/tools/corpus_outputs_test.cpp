@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "tests/support/MovieBuilder.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 
@@ -50,13 +51,12 @@ std::string FileFingerprint(const std::string& Path) {
 std::map<std::string, std::string> Outputs(const std::string& Corpus, const std::string& Options) {
   TTempDir Temp;
   const std::string Out = Temp.Path() + "out/";
-  std::string Command = std::string("'") + QUILLORY_EXTRACT + "' --out '" + Out +
-                        "' --prefix Image " + Options;
+  std::vector<std::string> Args = {"--out", Out, "--prefix", "Image"};
+  if (!Options.empty()) Args.push_back(Options);
   for (const auto& E : fs::directory_iterator(Corpus))
-    if (E.path().extension() == ".swf") Command += " '" + E.path().string() + "'";
-  Command += " >/dev/null 2>&1";
-  const int Status = std::system(Command.c_str());
-  EXPECT_TRUE(WIFEXITED(Status));
+    if (E.path().extension() == ".swf") Args.push_back(E.path().string());
+  const TRun R = RunProgram(QUILLORY_EXTRACT, Args, Temp.Path());
+  EXPECT_NE(R.Status, -1) << R.Err;
   std::map<std::string, std::string> Found;
   for (const auto& E : fs::recursive_directory_iterator(Out))
     if (E.is_regular_file())

@@ -10,6 +10,7 @@
 #include "extract/Extract.h"
 #include "render/Render.h"
 #include "tests/support/MovieBuilder.h"
+#include "tests/support/ToolRun.h"
 
 namespace {
 
@@ -43,10 +44,10 @@ class StraightColoursTest : public ::testing::Test {
     const std::string Name = Premultiplied ? "stored" : "straight";
     const std::string File = Temp.Path() + "movie.swf";
     Movie.Save(File);
-    std::string Command = std::string(QUILLORY_EXTRACT) + " --out '" + Temp.Path() + Name + "'" +
-                          (Premultiplied ? " --premultiplied" : "") + " '" + File + "' >/dev/null";
-    const int Status = std::system(Command.c_str());
-    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+    std::vector<std::string> Args = {"--out", Temp.Path() + Name, File};
+    if (Premultiplied) Args.insert(Args.begin(), "--premultiplied");
+    const TRun R = RunProgram(QUILLORY_EXTRACT, Args, Temp.Path());
+    EXPECT_EQ(R.Status, 0) << R.Err;
     return Temp.Path() + Name + "/movie.swf/";
   }
   // Every pixel of a PNG as RGBA.
