@@ -37,14 +37,8 @@ TBytes Zlib(const TBytes& Data, int Level) {
   return Out;
 }
 
-TBytes ExpandingMovie(const TBytes& BodyStart, uint32_t Zeros) {
-  TBytes Head = BodyStart;
-  const uint8_t Record[6] = {uint8_t(63 | (1000 << 6)), uint8_t(1000 >> 2), uint8_t(Zeros),
-                             uint8_t(Zeros >> 8), uint8_t(Zeros >> 16), uint8_t(Zeros >> 24)};
-  Head.insert(Head.end(), Record, Record + 6);
-  const uint32_t Length = uint32_t(8 + Head.size() + Zeros);
-  TBytes Out = {'C', 'W', 'S', 10, uint8_t(Length), uint8_t(Length >> 8), uint8_t(Length >> 16),
-                uint8_t(Length >> 24)};
+TBytes ZlibWithZeros(const TBytes& Head, size_t Zeros) {
+  TBytes Out;
   z_stream Z{};
   deflateInit(&Z, Z_BEST_SPEED);
   static const TBytes Chunk(1 << 20, 0);
@@ -59,14 +53,26 @@ TBytes ExpandingMovie(const TBytes& BodyStart, uint32_t Zeros) {
       Out.insert(Out.end(), Buffer, Buffer + (sizeof Buffer - Z.avail_out));
     } while (Z.avail_out == 0);
   };
-  Feed(Head.data(), Head.size(), Z_NO_FLUSH);
-  for (uint32_t Left = Zeros; Left > 0;) {
-    const uint32_t Take = std::min<uint32_t>(Left, uint32_t(Chunk.size()));
+  Feed(Head.data(), Head.size(), Zeros ? Z_NO_FLUSH : Z_FINISH);
+  for (size_t Left = Zeros; Left > 0;) {
+    const size_t Take = std::min(Left, Chunk.size());
     Left -= Take;
     Feed(Chunk.data(), Take, Left ? Z_NO_FLUSH : Z_FINISH);
   }
-  if (Zeros == 0) Feed(nullptr, 0, Z_FINISH);
   deflateEnd(&Z);
+  return Out;
+}
+
+TBytes ExpandingMovie(const TBytes& BodyStart, uint32_t Zeros) {
+  TBytes Head = BodyStart;
+  const uint8_t Record[6] = {uint8_t(63 | (1000 << 6)), uint8_t(1000 >> 2), uint8_t(Zeros),
+                             uint8_t(Zeros >> 8), uint8_t(Zeros >> 16), uint8_t(Zeros >> 24)};
+  Head.insert(Head.end(), Record, Record + 6);
+  const uint32_t Length = uint32_t(8 + Head.size() + Zeros);
+  TBytes Out = {'C', 'W', 'S', 10, uint8_t(Length), uint8_t(Length >> 8), uint8_t(Length >> 16),
+                uint8_t(Length >> 24)};
+  const TBytes Body = ZlibWithZeros(Head, Zeros);
+  Out.insert(Out.end(), Body.begin(), Body.end());
   return Out;
 }
 

@@ -14,6 +14,10 @@ using TBytes = std::vector<uint8_t>;
 // zlib stream of Data at the given level.
 TBytes Zlib(const TBytes& Data, int Level = 9);
 
+// zlib of Head followed by Zeros zero bytes, compressed in steps, so no
+// buffer of that size is ever held.
+TBytes ZlibWithZeros(const TBytes& Head, size_t Zeros);
+
 // A zlib movie (CWS, version 10) whose body is BodyStart (a frame header and
 // any records) followed by one unknown record of Zeros zero bytes,
 // compressed as it is made, so no buffer of that size is ever held.

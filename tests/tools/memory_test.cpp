@@ -48,30 +48,6 @@ void PutUI16(TBytes& Out, uint16_t Value) {
   Out.push_back(uint8_t(Value >> 8));
 }
 
-// Zeros bytes of zlib, made in steps: no buffer of that size is needed.
-TBytes ZlibZeros(size_t Zeros) {
-  TBytes Out;
-  z_stream Z{};
-  deflateInit(&Z, Z_BEST_SPEED);
-  static const TBytes Chunk(1 << 20, 0);
-  uint8_t Buffer[1 << 16];
-  for (size_t Left = Zeros;;) {
-    const size_t Take = std::min(Left, Chunk.size());
-    Left -= Take;
-    Z.next_in = const_cast<uint8_t*>(Chunk.data());
-    Z.avail_in = uInt(Take);
-    do {
-      Z.next_out = Buffer;
-      Z.avail_out = sizeof Buffer;
-      deflate(&Z, Left ? Z_NO_FLUSH : Z_FINISH);
-      Out.insert(Out.end(), Buffer, Buffer + (sizeof Buffer - Z.avail_out));
-    } while (Z.avail_out == 0);
-    if (Left == 0) break;
-  }
-  deflateEnd(&Z);
-  return Out;
-}
-
 // A DefineBitsLossless2 body of a 32-bit picture whose pixels are all zero.
 TBytes BlankLossless2(uint16_t Id, uint16_t Width, uint16_t Height) {
   TBytes Body;
@@ -79,7 +55,7 @@ TBytes BlankLossless2(uint16_t Id, uint16_t Width, uint16_t Height) {
   Body.push_back(5);
   PutUI16(Body, Width);
   PutUI16(Body, Height);
-  const TBytes Pixels = ZlibZeros(size_t(Width) * Height * 4);
+  const TBytes Pixels = ZlibWithZeros({}, size_t(Width) * Height * 4);
   Body.insert(Body.end(), Pixels.begin(), Pixels.end());
   return Body;
 }
