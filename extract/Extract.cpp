@@ -90,10 +90,13 @@ class TRecordHandler {
     // Kept as stored: the tag cannot know the plane's inflated size.
     tSWFStream& Alpha = Tag.GetAlphaData().GetStoredData();
     Alpha.SetPosition(0);
-    tSWFStream Repaired;
-    if (!RepairJPEGStream(Jpeg, Repaired)) throw std::bad_alloc();  // its only failure
-    Repaired.SetPosition(0);
-    FPictures.Append(TagCode, Repaired, Repaired.Size(), &Alpha, ID);
+    // The repaired stream goes into the store as the runs the repair keeps.
+    std::vector<TJPEGRun> Runs;
+    RepairJPEGRuns(Jpeg.Buffer(), Jpeg.Size(), Runs);
+    std::vector<TBlock> Pieces;
+    Pieces.reserve(Runs.size());
+    for (const TJPEGRun& Run : Runs) Pieces.push_back({Jpeg.Buffer() + Run.Start, Run.Size});
+    FPictures.AppendPieces(TagCode, Pieces, &Alpha, ID);
   }
 
   // The size the record being handled declares, for a refusal of memory.

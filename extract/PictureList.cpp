@@ -227,12 +227,21 @@ void TPictureList::Append(int32_t TagCode, tSWFStream& Primary, uint32_t Length,
   // announced gives what it has; a copy refused memory throws before the
   // picture is counted, so the walk lists it empty as short of memory
   // instead of as a picture with nothing to save.
+  const uint32_t Available = Primary.Remaining() > 0 ? uint32_t(Primary.Remaining()) : 0;
+  const uint32_t Taken = std::min(Length, Available);
+  const TBlock Piece{Primary.Buffer() + Primary.Position(), Taken};
+  Primary.SetPosition(Primary.Position() + Taken);
+  AppendPieces(TagCode, {Piece}, Side, CharacterID);
+}
+
+void TPictureList::AppendPieces(int32_t TagCode, const std::vector<TBlock>& Pieces,
+                                tSWFStream* Side, int32_t CharacterID) {
   PictureData->SetPosition(PictureData->Size());
   PictureEntries.back().DataStart = PictureData->Size();
   PictureEntries.back().TagCode = TagCode;
-  uint32_t Available = Primary.Remaining() > 0 ? uint32_t(Primary.Remaining()) : 0;
-  uint32_t Taken = std::min(Length, Available);
-  if (Taken > 0 && !PictureData->CopyFrom(Primary, Taken)) throw std::bad_alloc();
+  for (const TBlock& Piece : Pieces)
+    if (Piece.Size > 0 && !PictureData->WriteBytes(Piece.Data, Piece.Size))
+      throw std::bad_alloc();
   PictureEntries.push_back(TPictureEntry{PictureData->Size(), 0});
 
   SideData->SetPosition(SideData->Size());

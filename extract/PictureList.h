@@ -113,6 +113,10 @@ class TPictureList {
   // of Side (if any) from its start; the picture's facts are made from them.
   void Append(int32_t TagCode, tSWFStream& Primary, uint32_t Count, tSWFStream* Side,
               int32_t CharacterID = -1);
+  // The same with the primary block given as pieces, joined in the store
+  // (the runs a JPEG repair keeps, without a copy of their own).
+  void AppendPieces(int32_t TagCode, const std::vector<TBlock>& Pieces, tSWFStream* Side,
+                    int32_t CharacterID);
   // The same for a picture whose block is kept where it lies in Movie (a
   // JPEG record's data, written out as it stands): nothing is copied.
   void AppendInMovie(int32_t TagCode, TBlock Block, int32_t CharacterID);
