@@ -109,20 +109,26 @@ uint32_t RepairJPEGRuns(const uint8_t* In, uint32_t Size, std::vector<TJPEGRun>&
   return At;
 }
 
-bool RepairJPEGStream(tSWFStream& Source, tSWFStream& Target) {
+uint32_t RepairJPEGBytes(const uint8_t* In, uint32_t Size, std::vector<uint8_t>& Out) {
   std::vector<TJPEGRun> Runs;
-  const uint32_t End = RepairJPEGRuns(Source.Buffer(), Source.Size(), Runs);
+  const uint32_t End = RepairJPEGRuns(In, Size, Runs);
   uint64_t Total = 0;
   for (const TJPEGRun& Run : Runs) Total += Run.Size;
+  Out.clear();
+  Out.reserve(size_t(Total));
+  for (const TJPEGRun& Run : Runs) Out.insert(Out.end(), In + Run.Start, In + Run.Start + Run.Size);
+  return End;
+}
+
+bool RepairJPEGStream(tSWFStream& Source, tSWFStream& Target) {
   std::vector<uint8_t> Out;
+  uint32_t End = 0;
   try {
-    Out.reserve(size_t(Total));
+    End = RepairJPEGBytes(Source.Buffer(), Source.Size(), Out);
   } catch (const std::bad_alloc&) {
     Target.Reset();
     return false;
   }
-  for (const TJPEGRun& Run : Runs)
-    Out.insert(Out.end(), Source.Buffer() + Run.Start, Source.Buffer() + Run.Start + Run.Size);
   Source.SetPosition(End);
   // Source and Target are usually one stream: it is rebuilt only now.
   Target.Reset();

@@ -16,6 +16,9 @@ struct TJPEGRun {
   uint32_t Size = 0;
 };
 uint32_t RepairJPEGRuns(const uint8_t* In, uint32_t Size, std::vector<TJPEGRun>& Runs);
+// The repaired stream of In as bytes, in Out (emptied first); throws
+// std::bad_alloc when Out cannot hold them. Answers where the repair ended.
+uint32_t RepairJPEGBytes(const uint8_t* In, uint32_t Size, std::vector<uint8_t>& Out);
 
 // The same repair made into bytes. Source and Target are usually the same
 // stream. False when memory for the repaired bytes was refused (Target is

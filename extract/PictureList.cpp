@@ -66,11 +66,7 @@ TPictureSize JPEGSize(const std::vector<TBlock>& Pieces, bool Repair) {
     }
     const std::vector<uint8_t>* Stream = &Bytes;
     if (Repair) {
-      std::vector<TJPEGRun> Runs;
-      RepairJPEGRuns(Bytes.data(), uint32_t(Bytes.size()), Runs);
-      Repaired.clear();
-      for (const TJPEGRun& Run : Runs)
-        Repaired.insert(Repaired.end(), Bytes.data() + Run.Start, Bytes.data() + Run.Start + Run.Size);
+      RepairJPEGBytes(Bytes.data(), uint32_t(Bytes.size()), Repaired);
       Stream = &Repaired;
     }
     std::string Ignored;
@@ -460,11 +456,7 @@ TBlock JPEGStream(const TPictureList& Pictures, int32_t Number, std::vector<uint
       Scratch = std::move(Gathered);
     } else {
       // Tables and block cleaned as one stream, as for the other records.
-      std::vector<TJPEGRun> Runs;
-      RepairJPEGRuns(Gathered.data(), uint32_t(Gathered.size()), Runs);
-      for (const TJPEGRun& Run : Runs)
-        Scratch.insert(Scratch.end(), Gathered.data() + Run.Start,
-                       Gathered.data() + Run.Start + Run.Size);
+      RepairJPEGBytes(Gathered.data(), uint32_t(Gathered.size()), Scratch);
     }
   } catch (const std::bad_alloc&) {
     NoteMemoryShort();
