@@ -526,6 +526,13 @@ TBytes ReadFileBytes(const std::string& FileName) {
   return TBytes(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
 }
 
+std::vector<std::string> ReadLines(const std::string& FileName) {
+  std::ifstream In(FileName, std::ios::binary);
+  std::vector<std::string> Lines;
+  for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
+  return Lines;
+}
+
 void WriteFileBytes(const std::string& FileName, const TBytes& Data) {
   std::ofstream Out(FileName, std::ios::binary | std::ios::trunc);
   Out.write(reinterpret_cast<const char*>(Data.data()), std::streamsize(Data.size()));

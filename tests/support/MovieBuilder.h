@@ -133,6 +133,7 @@ struct TPngImage {
 TPngImage ReadPNG(const std::string& FileName);
 
 TBytes ReadFileBytes(const std::string& FileName);  // empty when missing
+std::vector<std::string> ReadLines(const std::string& FileName);  // without their line ends
 void WriteFileBytes(const std::string& FileName, const TBytes& Data);
 bool FileExists(const std::string& FileName);
 bool IsDirectory(const std::string& Path);

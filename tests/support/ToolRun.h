@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,19 @@ inline std::string ShellQuote(const std::string& Text) {
   std::string Quoted = "'";
   for (const char C : Text) Quoted += C == '\'' ? std::string("'\\''") : std::string(1, C);
   return Quoted + "'";
+}
+
+// What runs a command as the unprivileged user 65534 when the tests run as
+// root, for whom permissions do not hold; empty for anyone else. Skip is set
+// when that is needed but setpriv is missing.
+inline std::string AsUnprivilegedUser(bool& Skip) {
+  Skip = false;
+  if (geteuid() != 0) return "";
+  if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+    Skip = true;
+    return "";
+  }
+  return "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 }
 
 // Runs Program with Args (after the shell text Before, such as variables),

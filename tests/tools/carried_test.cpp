@@ -38,13 +38,6 @@ class CarriedTest : public ::testing::Test {
     DropPictureStores(W);
     return OpenAndExtract(W, Movie, Temp.Path() + "core/", nullptr);
   }
-  std::vector<std::string> ReportLines(const std::string& File) {
-    const TBytes Bytes = ReadFileBytes(File);
-    std::istringstream In(std::string(Bytes.begin(), Bytes.end()));
-    std::vector<std::string> Lines;
-    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
-    return Lines;
-  }
 
   TTempDir Temp;
   TWorkspace W;
@@ -111,7 +104,7 @@ TEST_F(CarriedTest, NestedMoviesAndFilesComeAfterTheMoviesOwnPicturesDepthFirst)
        {"JPEG/Image0.jpg", "BMP/Image1.bmp", "JPEG/Image2.jpg", "BMP/Image3.bmp", "PNG/Image4.png"})
     EXPECT_TRUE(FileExists(Folder + File)) << File;
   EXPECT_EQ(ReadFileBytes(Folder + "PNG/Image4.png"), Png);  // byte for byte
-  const std::vector<std::string> Lines = ReportLines(Report);
+  const std::vector<std::string> Lines = ReadLines(Report);
   ASSERT_EQ(Lines.size(), 1u);
   for (const char* Part :
        {"\"number\":0,\"kind\":\"DefineBitsJPEG2\",\"format\":\"JPEG\",\"width\":8,\"height\":4,"
@@ -135,7 +128,7 @@ TEST_F(CarriedTest, NestedMoviesAndFilesComeAfterTheMoviesOwnPicturesDepthFirst)
                        Movie + ": 3 DefineBitsLossless BMP 2x2 id 7 \"Deep\" in binary data 5 > 8\n" +
                        Movie + ": 4 DefineBinaryData PNG 3x2 id 9 \"PngInside\" in binary data 5 > 8 > 9\n");
   EXPECT_FALSE(fs::exists(Listed));
-  const std::vector<std::string> ListLines = ReportLines(ListReport);
+  const std::vector<std::string> ListLines = ReadLines(ListReport);
   ASSERT_EQ(ListLines.size(), 1u);
   std::string WithoutFiles = Lines[0];
   const std::string Saved = "\"folder\":\"" + Folder + "\"";
@@ -245,7 +238,7 @@ TEST_F(CarriedTest, ACarriedMovieCutShortIsToldByItsBinaryDataAndItsPicturesAreS
             std::string::npos)
       << R.Err;
   EXPECT_TRUE(FileExists(Temp.Path() + "out/cut.swf/JPEG/Image1.jpg"));
-  const std::vector<std::string> Lines = ReportLines(Report);
+  const std::vector<std::string> Lines = ReadLines(Report);
   ASSERT_EQ(Lines.size(), 1u);
   EXPECT_NE(Lines[0].find("\"whole\":false"), std::string::npos);
 }

@@ -247,9 +247,7 @@ TEST_F(ExtractToolTest, TheReportHasALinePerMovieAndAnEntryPerPicture) {
   const std::string Out = Temp.Path() + "out/", Report = Temp.Path() + "report.jsonl";
   TRun R = Run({"--out", Out, "--report", Report, "-j", "2", Scene, Text, Odd});
   EXPECT_EQ(R.Status, 1);
-  std::istringstream Lines(ReadText(Report));
-  std::vector<std::string> L;
-  for (std::string Line; std::getline(Lines, Line);) L.push_back(Line);
+  const std::vector<std::string> L = ReadLines(Report);
   ASSERT_EQ(L.size(), 3u);
   const std::string Pictures =
       "\"pictures\":["
@@ -450,8 +448,9 @@ TEST_F(ExtractToolTest, TakesTheImageFolderAndPrefixFromConfigIni) {
 // runs as root, by taking its write permission away otherwise.
 TEST_F(ExtractToolTest, TakesItsDefaultsFromTheStandardFoldersWhenItsFolderIsReadOnly) {
   const bool Root = geteuid() == 0;
-  if (Root && std::system("command -v setpriv >/dev/null") != 0)
-    GTEST_SKIP() << "setpriv is needed to run as another user";
+  bool Skip = false;
+  const std::string AsUser = AsUnprivilegedUser(Skip);
+  if (Skip) GTEST_SKIP() << "setpriv is needed to run as another user";
   const std::string Bin = Temp.Path() + "bin/", Home = Temp.Path() + "home/";
   ASSERT_EQ(mkdir(Bin.c_str(), 0755), 0);
   ASSERT_EQ(mkdir(Home.c_str(), 0755), 0);
@@ -468,8 +467,7 @@ TEST_F(ExtractToolTest, TakesItsDefaultsFromTheStandardFoldersWhenItsFolderIsRea
     fs::permissions(Bin, fs::perms(0555));
   const auto RunThere = [&](const std::string& Environment) {
     const std::string Command =
-        (Root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-        std::string("env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME=") + Quote(Home) + " " +
+        AsUser + std::string("env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME=") + Quote(Home) + " " +
         Environment + " " + Quote(Program) + " " + Quote(Path) + " >/dev/null 2>&1 </dev/null";
     const int Raw = std::system(Command.c_str());
     return WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
@@ -1150,9 +1148,7 @@ TEST_F(StoppedRunTest, AStopSignalFinishesThePicturesInHandAndSaysTheRunWasStopp
     EXPECT_TRUE(fs::is_empty(TmpDir)) << "its working folder is left";
 
     // A whole line for each movie finished, none for the one stopped.
-    std::istringstream Lines(ReadText(Report));
-    std::vector<std::string> L;
-    for (std::string Line; std::getline(Lines, Line);) L.push_back(Line);
+    const std::vector<std::string> L = ReadLines(Report);
     ASSERT_EQ(L.size(), C.AfterFinished ? 2u : 1u) << ReadText(Report);
     EXPECT_EQ(L[0].rfind("{\"movie\":\"" + First + "\"", 0), 0u) << L[0];
     if (C.AfterFinished) {
@@ -1219,11 +1215,9 @@ TEST_F(StoppedRunTest, WhatAKilledRunLeftIsRemovedByTheNextRunIntoTheSameFolder)
 // one per picture; movies that cannot be read are passed over. As an
 // ordinary user, for whom permissions hold.
 TEST_F(ExtractToolTest, OutputsThatCannotBeWrittenAndMoviesThatCannotBeReadGetOneSentenceEach) {
-  std::string AsUser;
-  if (geteuid() == 0) {
-    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "needs setpriv to run as a user";
-    AsUser = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
-  }
+  bool Skip = false;
+  const std::string AsUser = AsUnprivilegedUser(Skip);
+  if (Skip) GTEST_SKIP() << "needs setpriv to run as a user";
   fs::permissions(Temp.Path(), fs::perms(0755));
   const auto Writable = [](const std::string& Folder) {
     fs::create_directories(Folder);

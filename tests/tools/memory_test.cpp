@@ -104,13 +104,10 @@ class MemoryTest : public ::testing::Test {
   }
   // The report's lines, each a whole JSON object.
   std::vector<std::string> Report() {
-    const TBytes Bytes = ReadFileBytes(ReportFile());
-    std::istringstream In(std::string(Bytes.begin(), Bytes.end()));
-    std::vector<std::string> Lines;
-    for (std::string Line; std::getline(In, Line);) {
+    const std::vector<std::string> Lines = ReadLines(ReportFile());
+    for (const std::string& Line : Lines) {
       EXPECT_EQ(Line.front(), '{');
       EXPECT_EQ(Line.substr(Line.size() - 2), "]}");
-      Lines.push_back(Line);
     }
     return Lines;
   }
